@@ -1,0 +1,76 @@
+# Making setup executables: an .msi is compressed into one .xz stream and embedded as
+# RCDATA 12 (language 1033) next to the string table, manifest, version record and icon.
+
+set(VORLANE_MSI "" CACHE FILEPATH "Windows Installer package to pack into setup.exe (default: the demo package)")
+set(VORLANE_PAYLOAD_KIND "msi" CACHE STRING "Payload kind compiled into setup.exe")
+
+find_program(VORLANE_XZ xz REQUIRED)
+find_program(VORLANE_WIXL wixl REQUIRED)
+find_program(VORLANE_PERL perl REQUIRED)
+
+set(VORLANE_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
+set(VORLANE_ICON ${CMAKE_BINARY_DIR}/setup.ico)
+add_custom_command(OUTPUT ${VORLANE_ICON}
+  COMMAND ${VORLANE_PERL} ${PROJECT_SOURCE_DIR}/scripts/make-icon.pl ${VORLANE_ICON}
+  DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make-icon.pl
+  COMMENT "Drawing the setup icon")
+
+# Compresses an .msi into the payload form that setup.exe decodes: one LZMA2 block with a
+# 64 MiB dictionary, CRC64, single-threaded so that no sizes go into the block header.
+function(vorlane_compress_payload out msi)
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${VORLANE_XZ} --format=xz --check=crc64 -9 -T1 -c ${msi} > ${out}
+    DEPENDS ${msi}
+    COMMENT "Compressing ${msi}")
+endfunction()
+
+# vorlane_add_setup(NAME target [MSI file | PAYLOAD file] [KIND kind] [OUTPUT_NAME name])
+# MSI packs a package; PAYLOAD embeds the given bytes as they are (for tests of broken
+# payloads); NO_PAYLOAD leaves RCDATA 12 out. KIND defaults to VORLANE_PAYLOAD_KIND.
+function(vorlane_add_setup)
+  cmake_parse_arguments(S "NO_PAYLOAD;WOW64_PROBE" "NAME;MSI;PAYLOAD;KIND;OUTPUT_NAME" "" ${ARGN})
+  if(NOT S_KIND)
+    set(S_KIND "${VORLANE_PAYLOAD_KIND}")
+  endif()
+  set(gen ${CMAKE_CURRENT_BINARY_DIR}/${S_NAME}.gen)
+  file(MAKE_DIRECTORY ${gen})
+  set(payload_line "")
+  set(deps ${VORLANE_ICON} ${VORLANE_RESOURCES}/setup.manifest)
+  if(S_MSI)
+    set(S_PAYLOAD ${gen}/payload.xz)
+    vorlane_compress_payload(${S_PAYLOAD} ${S_MSI})
+  endif()
+  if(S_PAYLOAD)
+    set(payload_line "12 RCDATA \"${S_PAYLOAD}\"")
+    list(APPEND deps ${S_PAYLOAD})
+  endif()
+  file(WRITE ${gen}/files.rc.in
+"#include <windows.h>
+LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US
+1 ICON \"${VORLANE_ICON}\"
+1 RT_MANIFEST \"${VORLANE_RESOURCES}/setup.manifest\"
+${payload_line}
+")
+  configure_file(${gen}/files.rc.in ${gen}/files.rc COPYONLY)
+  set_source_files_properties(${gen}/files.rc PROPERTIES OBJECT_DEPENDS "${deps}")
+  file(WRITE ${gen}/kind.cpp.in "#include \"setup.h\"\nconst char g_payloadKind[] = \"${S_KIND}\";\n")
+  configure_file(${gen}/kind.cpp.in ${gen}/kind.cpp COPYONLY)
+
+  add_executable(${S_NAME} WIN32
+    ${PROJECT_SOURCE_DIR}/setup/main.cpp
+    ${PROJECT_SOURCE_DIR}/setup/wow64.cpp
+    ${VORLANE_RESOURCES}/setup.rc
+    ${gen}/files.rc
+    ${gen}/kind.cpp)
+  target_compile_options(${S_NAME} PRIVATE ${VORLANE_PRODUCT_FLAGS})
+  target_link_libraries(${S_NAME} PRIVATE setup_win)
+  target_link_options(${S_NAME} PRIVATE -s -Wl,--gc-sections)
+  if(S_WOW64_PROBE)
+    # Test variant: the executable answers its own IsWow64Process with TRUE.
+    target_sources(${S_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/e2e/wow64_probe.cpp)
+    target_compile_definitions(${S_NAME} PRIVATE SETUP_WOW64_MODULE=nullptr)
+  endif()
+  if(S_OUTPUT_NAME)
+    set_target_properties(${S_NAME} PROPERTIES OUTPUT_NAME ${S_OUTPUT_NAME})
+  endif()
+endfunction()

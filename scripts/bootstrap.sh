@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a Debian 12 machine (as root) and cross-builds
+# static liblzma and libbz2 for i686-w64-mingw32 from Debian's own source packages.
+# Idempotent: a second run checks and returns in seconds.
+set -euo pipefail
+
+TRIPLES=(i686-w64-mingw32 x86_64-w64-mingw32)
+CACHE=${VORLANE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vorlane-setup}
+
+PACKAGES=(
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64 wixl xz-utils cmake make dpkg-dev
+  googletest libgtest-dev liblzma-dev libbz2-dev bzip2
+  clang libclang-rt-14-dev libfuzzer-14-dev
+  osslsigncode openssl perl ca-certificates
+)
+
+missing_packages() {
+  local p
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || echo "$p"
+  done
+}
+
+install_packages() {
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  local src=/etc/apt/sources.list.d/vorlane-deb-src.sources
+  if [ ! -f "$src" ]; then
+    cat > "$src" <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  fi
+  local need
+  need=$(missing_packages)
+  if [ -n "$need" ] || [ ! -d /var/lib/apt/lists ] || ! ls /var/lib/apt/lists/*Sources* >/dev/null 2>&1; then
+    echo "bootstrap: installing packages" >&2
+    apt-get update -qq
+    # shellcheck disable=SC2086
+    [ -z "$need" ] || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $need >/dev/null
+  fi
+}
+
+build_bzip2() {
+  local work=$1
+  (cd "$work" && apt-get source -qq bzip2 >/dev/null 2>&1)
+  local dir
+  dir=$(find "$work" -maxdepth 1 -type d -name 'bzip2-*' | head -n 1)
+  local objs=()
+  for f in blocksort huffman crctable randtable compress decompress bzlib; do
+    $TRIPLE-gcc -O2 -D_FILE_OFFSET_BITS=64 -c "$dir/$f.c" -o "$work/$f.o"
+    objs+=("$work/$f.o")
+  done
+  mkdir -p "$PREFIX/lib" "$PREFIX/include"
+  rm -f "$PREFIX/lib/libbz2.a"
+  $TRIPLE-ar rcs "$PREFIX/lib/libbz2.a" "${objs[@]}"
+  cp "$dir/bzlib.h" "$PREFIX/include/"
+}
+
+build_xz() {
+  local work=$1
+  (cd "$work" && apt-get source -qq xz-utils >/dev/null 2>&1)
+  local dir
+  dir=$(find "$work" -maxdepth 1 -type d -name 'xz-utils-*' | head -n 1)
+  # Decoders only; xzdec is kept as the reference decoder for the benchmarks.
+  (cd "$dir" && ./configure -q --host=$TRIPLE --prefix="$PREFIX" \
+      --disable-shared --enable-static --disable-encoders --enable-decoders=lzma1,lzma2 \
+      --enable-checks=crc32,crc64 --disable-threads --disable-xz --disable-lzmadec \
+      --disable-lzmainfo --disable-scripts --disable-doc --disable-nls --disable-lzma-links \
+      CFLAGS="-O2" >/dev/null && make -s -j"$(nproc)" >/dev/null && make -s install >/dev/null)
+}
+
+install_packages
+
+for TRIPLE in "${TRIPLES[@]}"; do
+  PREFIX=$CACHE/$TRIPLE
+  if [ ! -f "$PREFIX/.bootstrap-1" ]; then
+    echo "bootstrap: cross-building liblzma and libbz2 into $PREFIX" >&2
+    work=$(mktemp -d)
+    rm -rf "$PREFIX"
+    mkdir -p "$PREFIX"
+    build_bzip2 "$work"
+    build_xz "$work"
+    rm -rf "$work"
+    touch "$PREFIX/.bootstrap-1"
+  fi
+done

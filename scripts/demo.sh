@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The main job: build setup.exe with the demo package packed in, run it under Wine with the
+# real Windows Installer, and show what got installed and the exit code.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+root=$PWD
+
+bash scripts/bootstrap.sh >/dev/null
+
+# The shipped build is 32-bit; where this kernel cannot run 32-bit code, the 64-bit bench
+# build of the same sources runs instead.
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then preset=windows; else preset=windows-x64; fi
+echo "== building setup.exe (preset $preset)"
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target setup >/dev/null
+if [ "$preset" != windows ]; then
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" --target setup runwait >/dev/null
+else
+  cmake --build --preset windows --target runwait >/dev/null
+fi
+build=$root/build/$preset
+ls -l "$root/build/windows/setup.exe"
+
+export WINEPREFIX=$build/wine/demo
+echo "== preparing the Wine prefix $WINEPREFIX"
+scripts/wine-prefix.sh "$WINEPREFIX" win64
+. scripts/wine-env.sh
+
+installdir="$WINEPREFIX/drive_c/Program Files/Vorlane Demo"
+rm -rf "$installdir"
+echo "== running: setup.exe --quiet /qn   (unattended; --quiet also skips the 32-bit question)"
+set +e
+"$VORLANE_WINE" "$build/tests/e2e/runwait.exe" "$build/setup.exe" --quiet /qn
+code=$?
+set -e
+wineserver -w
+
+echo "== installed under C:\\Program Files\\Vorlane Demo"
+if [ -d "$installdir" ]; then
+  (cd "$installdir" && find . -type f -printf '%10s  %P\n' | sort -k2)
+  echo "== readme.txt"
+  cat "$installdir/readme.txt" 2>/dev/null | tr -d '\r'
+  echo
+else
+  echo "(nothing)"
+fi
+echo "== the decoded package left in the temporary directory (expected: none)"
+ls "$WINEPREFIX/drive_c/users/$USER/Temp/" 2>/dev/null | grep -i '\.msi$\|^msi' || echo "(none)"
+wineserver -k || true
+echo "== exit code (low 8 bits as the shell sees it): $code"
+exit "$code"

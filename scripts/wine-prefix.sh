@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Creates and warms a Wine prefix for tests (idempotent):
+#   wine-prefix.sh DIR win64|win32 [--stand-in MSIEXEC.EXE]
+# The null graphics driver lets windows and message boxes exist, block and be answered
+# without a display. --stand-in puts a program of the tests in place of msiexec.exe.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+dir=$1 arch=$2 standin=
+[ "${3:-}" = --stand-in ] && standin=$4
+. "$here/wine-env.sh"
+mkdir -p "$dir"
+export WINEPREFIX=$(cd "$dir" && pwd)
+if [ ! -f "$WINEPREFIX/.vorlane-ready" ]; then
+  if [ "$arch" = win32 ]; then export WINEARCH=win32; else export WINEARCH=win64; fi
+  "$VORLANE_WINE" wineboot --init >/dev/null 2>&1 </dev/null
+  "$VORLANE_WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null
+  if [ -n "$standin" ]; then
+    "$VORLANE_WINE" reg add 'HKCU\Software\Wine\DllOverrides' /v msiexec.exe /d native /f >/dev/null 2>&1 </dev/null
+  fi
+  wineserver -w
+  touch "$WINEPREFIX/.vorlane-ready"
+fi
+if [ -n "$standin" ]; then
+  # Every system directory a program of either width may look in.
+  for sys in system32 syswow64; do
+    if [ -d "$WINEPREFIX/drive_c/windows/$sys" ]; then
+      cp -f "$standin" "$WINEPREFIX/drive_c/windows/$sys/msiexec.exe"
+    fi
+  done
+fi
+# Warm it: a server that stays up, and Wine's helper processes started away from any pipe.
+wineserver -p
+"$VORLANE_WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true

@@ -1,0 +1,136 @@
+// The setup bootstrapper's chief header: process-wide state, the error record and the
+// operations shared between the source files of the unit "setup".
+//
+// Every operation returns a Windows error code (0 = success) and records a failure once, at
+// the statement that detects it, with SETUP_RECORD; callers pass the code upward unchanged.
+#pragma once
+
+#include "portable.h"
+
+#include <stddef.h>
+
+// ---- Option flags and the extra installer text -------------------------------------------
+
+extern int g_waitParent;       // --wait-parent: wait for the parent before installing
+extern int g_allowElevation;   // --allow-elevation, or the install-directory variable
+extern int g_quiet;            // --quiet: no prompt, no error dialog
+extern int g_xzdec;            // --xzdec: decode into the current directory and stop
+extern wchar_t* g_msiexecExtra; // appended to msiexec's parameters; lives until exit
+
+// The payload kind fixed when the executable is made ("msi" for a real setup).
+extern const char g_payloadKind[];
+
+// ---- Error record (error_record.cpp) -------------------------------------------------------
+
+// Every recording in this program names the source unit "setup".
+#define SETUP_UNIT "setup"
+#define SETUP_RECORD(code) setup_recordError((code), SETUP_UNIT, __LINE__)
+
+void setup_recordError(DWORD code, const char* file, int line);
+DWORD setup_getErrorCode();
+const char* setup_getErrorFile();
+int setup_getErrorLine();
+
+// ---- Text conversion (convert.cpp, Windows only) -------------------------------------------
+// Heap copies owned by the caller (free); null on any failure; nothing recorded.
+
+wchar_t* setup_mbsToWcs(const char* text);
+char* setup_wcsToMbs(const wchar_t* text);
+
+// ---- Naming rules (names.cpp, portable) ----------------------------------------------------
+
+// Offset of the file-name part of a path of length len: after the last backslash or slash,
+// or 0 when there is none. A path ending in a separator is its own base name.
+size_t setup_baseNameOffset(const char* path, size_t len);
+
+// Length of the program name within a base name: without a final ".exe" (any case) when the
+// name is longer than four characters, else the whole name.
+size_t setup_programNameLength(const char* baseName);
+
+// Target-name rule: writes dir (dirLen bytes) followed by the base name with its last four
+// characters replaced by ".msi" into out (capacity outSize bytes, NUL included). Returns 0
+// when no name can be derived (base name of four characters or fewer, or no room), which
+// sends the caller to the generated-name step.
+int setup_buildTargetPath(char* out, size_t outSize, const char* dir, size_t dirLen,
+                          const char* baseName);
+
+// ---- Names of the running executable and the error report (error_report.cpp) -------------
+
+const char* setup_getModuleBaseName();
+const char* setup_getProgramName();
+DWORD setup_reportError(DWORD code);
+void setup_releaseNames();
+
+// ---- The run sequence's own steps (wow64.cpp, main.cpp) -------------------------------------
+
+// Asks whether to go on when a 32-bit build runs on 64-bit Windows. True when the run goes
+// on: the user said Yes, or there was nothing to ask (or the check could not be made).
+bool setup_confirmWow64();
+
+// Installer results that mean success but must still reach the caller as the exit code.
+constexpr bool setup_isRebootSuccess(DWORD code)
+{
+    return code == 3010 /* ERROR_SUCCESS_REBOOT_REQUIRED */
+        || code == 1641 /* ERROR_SUCCESS_REBOOT_INITIATED */;
+}
+
+// ---- Command line (args.cpp portable; command_line.cpp Windows) ----------------------------
+
+const char* setup_skipSpacesA(const char* text);
+const wchar_t* setup_skipSpacesW(const wchar_t* text);
+const char* setup_matchSwitchA(const char* word, const char* text, int* matched);
+const wchar_t* setup_matchSwitchW(const wchar_t* word, const wchar_t* text, int* matched);
+wchar_t* setup_nextArgW(wchar_t* text, wchar_t** token);
+
+// Rebuilds the arguments of text, in place, into the pass-through form: every argument whole,
+// separated by one space, re-quoted where it holds white space outside quotes and there is
+// room. Returns text.
+wchar_t* setup_rebuildArgsW(wchar_t* text);
+
+// Argument text step: the ANSI text after the program name (heap, lives until exit), or null.
+// Returns the run result: 0, the code of a failed split, or ERROR_GEN_FAILURE.
+DWORD setup_getArgumentText(char** argumentText);
+
+// Narrow switch step: --wait-parent, then --allow-elevation. Returns the narrow remainder.
+const char* setup_parseNarrowSwitches(const char* argumentText);
+
+// Pass-through step: --quiet, then --xzdec, then the rebuilt text into g_msiexecExtra.
+void setup_parsePassThrough(const char* narrowRemainder);
+
+// ---- Installer properties (install_dir.cpp) -------------------------------------------------
+
+constexpr size_t SETUP_INSTALL_DIR_MAX = 260;      // characters of the environment value
+constexpr size_t SETUP_QUOTE_BUFFER_SIZE = SETUP_INSTALL_DIR_MAX + 3;
+extern const char SETUP_INSTALL_DIR_VAR[];         // "VORLANE_AUTOUPDATE_INSTALLDIR"
+
+// Quotes a value of n characters held at buffer[1..n] unless it is quoted already; returns
+// the start of the text and stores its length. Portable.
+char* setup_quoteInstallDir(char* buffer, size_t n, size_t* length);
+
+// Builds "VORLANE_AUTOUPDATE_INSTALLDIR=\"dir\"" from dirLen units of dir (heap, or null).
+wchar_t* setup_makeInstallDirProperty(const wchar_t* dir, size_t dirLen);
+
+// Reads the variable into buffer (SETUP_QUOTE_BUFFER_SIZE bytes) and quotes it. Returns the
+// text or null; failures are recorded.
+char* setup_readInstallDirEnv(char* buffer, size_t* length);
+void setup_buildInstallDirProperty(const char* text);
+
+// ---- Parent process control (parent.cpp) ----------------------------------------------------
+
+// True when name ends in "up2date.exe", compared byte for byte. Portable.
+int setup_isUpdaterName(const char* name);
+
+DWORD setup_getParentProcess(DWORD* parentId, char** parentName);
+void setup_terminateUpdaterParent();
+void setup_waitForParent();
+
+// ---- Payload (payload.cpp, xz_decode.cpp, msiexec.cpp) --------------------------------------
+
+int setup_extractResource(HMODULE module, LPCSTR type, LPCSTR name, DWORD* outError);
+DWORD setup_extractAndRun(const void* payload, DWORD size);
+DWORD setup_xzDecodeToFile(const void* input, DWORD size, HANDLE file);
+
+// The parameter text for msiexec: /i "path" REINSTALLMODE=amus [extra]. Heap, or null when it
+// cannot be allocated. Portable.
+wchar_t* setup_buildMsiexecParams(const wchar_t* packagePath, const wchar_t* extra);
+DWORD setup_runMsiexec(const wchar_t* packagePath);

@@ -1,0 +1,38 @@
+// The question asked when a 32-bit build runs on 64-bit Windows.
+#include "setup.h"
+
+// The module that exports IsWow64Process. Test builds name the executable itself (nullptr),
+// which then exports a stand-in, so that the question can be tested where no 32-bit program
+// can run.
+#ifndef SETUP_WOW64_MODULE
+#define SETUP_WOW64_MODULE "kernel32"
+#endif
+
+bool setup_confirmWow64()
+{
+    // Looked up at run time: systems without WOW64 have no such export.
+    typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
+    HMODULE kernel = GetModuleHandleA(SETUP_WOW64_MODULE);
+    if (kernel == nullptr) {
+        return true;
+    }
+    auto isWow64Process =
+        reinterpret_cast<IsWow64ProcessFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
+    if (isWow64Process == nullptr) {
+        return true;
+    }
+    BOOL wow64 = FALSE;
+    if (!isWow64Process(GetCurrentProcess(), &wow64) || !wow64) {
+        return true;
+    }
+    char path[MAX_PATH + 1];
+    if (GetModuleFileNameA(nullptr, path, MAX_PATH + 1) == 0) {
+        return true;
+    }
+    char question[1024];
+    if (LoadStringA(GetModuleHandleA(nullptr), 2, question, 1024) == 0) {
+        return true;
+    }
+    return MessageBoxA(nullptr, question, path, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}

@@ -1,0 +1,205 @@
+// The run sequence seen from outside: resources, the WOW64 question, the error dialog and the
+// exit code.
+#include "driver.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+using namespace e2e;
+
+namespace {
+
+const char kWow64Question[] =
+    "The version of this file is x86 (32-bit) and the version of Windows you're running is x64 "
+    "(64-bit). It is recommended to install the x64 (64-bit) version of the program.\n\n"
+    "Continue anyway?";
+
+const char kErrorTemplate[] = "%1!s! has encountered error %2!d! in file %3!s! at line %4!d!:\n\n%5!s!";
+
+// A missing RCDATA 12 is the failure these builds report: the type is not there at all.
+constexpr DWORD kNoPayload = ERROR_RESOURCE_TYPE_NOT_FOUND;
+
+RunOptions options(const std::string& exe, const std::string& args, const std::string& temp)
+{
+    RunOptions o;
+    o.exe = exe;
+    o.args = args;
+    o.env = {{"TMP", temp}, {"TEMP", temp}, {"VORLANE_AUTOUPDATE_INSTALLDIR", kUnset}};
+    return o;
+}
+
+void expectErrorDialog(const Dialog& dialog, const std::string& program, DWORD code)
+{
+    EXPECT_EQ(dialog.caption, program);
+    EXPECT_FALSE(dialog.yesNo);
+    std::string prefix = program + " has encountered error " + std::to_string(code)
+                       + " in file setup at line ";
+    std::smatch m;
+    std::regex pattern("(\\d+):\n\n");
+    ASSERT_EQ(dialog.text.compare(0, prefix.size(), prefix), 0) << dialog.text;
+    std::string rest = dialog.text.substr(prefix.size());
+    ASSERT_TRUE(std::regex_search(rest, m, pattern) && m.position(0) == 0) << dialog.text;
+    EXPECT_GT(std::stoi(m[1].str()), 0);
+    EXPECT_EQ(rest.substr(m.length(0)), systemText(code));
+}
+
+} // namespace
+
+extern std::string g_product;
+
+class Resources : public testing::TestWithParam<std::string> {};
+
+TEST_P(Resources, StringTableManifestAndVersion)
+{
+    std::string exe = GetParam() == "demo" ? variantExe("demo") : g_product;
+    if (exe.empty()) {
+        GTEST_SKIP() << "no product build given";
+    }
+    HMODULE module = LoadLibraryExA(exe.c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module, nullptr) << exe;
+    char text[1024];
+    ASSERT_EQ(LoadStringA(module, 2, text, sizeof text), 187);
+    EXPECT_STREQ(text, kWow64Question);
+    ASSERT_GT(LoadStringA(module, 4, text, sizeof text), 0);
+    EXPECT_STREQ(text, kErrorTemplate);
+
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(found, nullptr);
+    std::string manifest(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                         SizeofResource(module, found));
+    EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"),
+              std::string::npos);
+    EXPECT_TRUE(std::regex_search(manifest, std::regex(
+        "<assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" "
+        "version=\"6.0.0.0\"\\s+processorArchitecture=\"\\*\" "
+        "publicKeyToken=\"6595b64144ccf1df\" language=\"\\*\"/>")));
+    FreeLibrary(module);
+
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::string info(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, &info[0]));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(VerQueryValueA(&info[0], "\\", reinterpret_cast<void**>(&fixed), &len));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010001u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010001u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(&info[0], "\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &len));
+    EXPECT_EQ(translation[0], 0x0409);
+    EXPECT_EQ(translation[1], 0x04E4);
+    const std::pair<const char*, const char*> strings[] = {
+        {"FileVersion", "1.1.0.0"}, {"ProductVersion", "1.1.0.0"}, {"InternalName", "setup"},
+        {"OriginalFilename", "setup.exe"}, {"CompanyName", "Vorlane"},
+        {"ProductName", "Vorlane"}, {"FileDescription", "Vorlane Setup"},
+    };
+    for (const auto& s : strings) {
+        char* value = nullptr;
+        std::string key = std::string("\\StringFileInfo\\040904E4\\") + s.first;
+        ASSERT_TRUE(VerQueryValueA(&info[0], key.c_str(), reinterpret_cast<void**>(&value), &len))
+            << s.first;
+        EXPECT_STREQ(value, s.second) << s.first;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, Resources, testing::Values("demo", "product"));
+
+TEST(Wow64Question, AnsweredNoEndsTheRunWithNothingWritten)
+{
+    std::string temp = makeScratchDir("wow64-no");
+    Child child = start(options(variantExe("wow64"), "", temp));
+    Dialog dialog;
+    ASSERT_TRUE(waitDialog(child, &dialog));
+    EXPECT_TRUE(dialog.yesNo);
+    EXPECT_EQ(dialog.text, kWow64Question);
+    EXPECT_EQ(dialog.caption, variantExe("wow64"));
+    answer(dialog, IDNO);
+    EXPECT_EQ(finish(child), 0u);
+    EXPECT_TRUE(listFiles(temp).empty());
+    removeTree(temp);
+}
+
+TEST(Wow64Question, AnsweredYesGoesOnToThePayload)
+{
+    std::string temp = makeScratchDir("wow64-yes");
+    Child child = start(options(variantExe("wow64"), "", temp));
+    Dialog dialog;
+    ASSERT_TRUE(waitDialog(child, &dialog));
+    ASSERT_TRUE(dialog.yesNo);
+    answer(dialog, IDYES);
+    ASSERT_TRUE(waitDialog(child, &dialog)) << "no error dialog after Yes";
+    expectErrorDialog(dialog, "setup", kNoPayload);
+    answer(dialog, IDOK);
+    EXPECT_EQ(finish(child), 0u);
+    removeTree(temp);
+}
+
+TEST(Wow64Question, QuietAndXzdecAreNotAsked)
+{
+    std::string temp = makeScratchDir("wow64-quiet");
+    EXPECT_EQ(runQuiet(options(variantExe("wow64"), "--quiet", temp)), kNoPayload);
+    EXPECT_EQ(runQuiet(options(variantExe("wow64"), "--xzdec --quiet", temp)), 0u);
+    removeTree(temp);
+}
+
+TEST(Wow64Question, NotAskedOfANativeProcess)
+{
+    std::string temp = makeScratchDir("native");
+    Child child = start(options(variantExe("nopayload"), "", temp));
+    Dialog dialog;
+    ASSERT_TRUE(waitDialog(child, &dialog));
+    EXPECT_FALSE(dialog.yesNo) << "asked: " << dialog.text;
+    answer(dialog, IDOK);
+    finish(child);
+    removeTree(temp);
+}
+
+TEST(ErrorReport, DialogNamesProgramCodeUnitLineAndSystemText)
+{
+    std::string temp = makeScratchDir("report");
+    Child child = start(options(variantExe("nopayload"), "", temp));
+    Dialog dialog;
+    ASSERT_TRUE(waitDialog(child, &dialog));
+    expectErrorDialog(dialog, "setup", kNoPayload);
+    answer(dialog, IDOK);
+    EXPECT_EQ(finish(child), 0u) << "a shown dialog ends the run with 0";
+    removeTree(temp);
+}
+
+TEST(ErrorReport, QuietShowsNothingAndExitsWithTheCode)
+{
+    std::string temp = makeScratchDir("report-quiet");
+    EXPECT_EQ(runQuiet(options(variantExe("nopayload"), "--quiet", temp)), kNoPayload);
+    // --quiet is a switch only at the front of the pass-through text.
+    Child child = start(options(variantExe("nopayload"), "--allow-elevation --quiet", temp));
+    Dialog dialog;
+    ASSERT_TRUE(waitDialog(child, &dialog));
+    answer(dialog, IDOK);
+    EXPECT_EQ(finish(child), 0u);
+    removeTree(temp);
+}
+
+TEST(ErrorReport, CaptionIsTheProgramNameOfTheCopy)
+{
+    std::string dir = makeScratchDir("renamed");
+    const std::pair<const char*, const char*> names[] = {
+        {"Setup.EXE", "Setup"}, {"tool.msi.exe", "tool.msi"}, {"installer", "installer"},
+    };
+    for (const auto& name : names) {
+        std::string exe = dir + "\\" + name.first;
+        copyFile(variantExe("nopayload"), exe);
+        Child child = start(options(exe, "", dir));
+        Dialog dialog;
+        ASSERT_TRUE(waitDialog(child, &dialog)) << name.first;
+        expectErrorDialog(dialog, name.second, kNoPayload);
+        answer(dialog, IDOK);
+        EXPECT_EQ(finish(child), 0u);
+    }
+    removeTree(dir);
+}
