@@ -6,6 +6,8 @@ add_link_options(${VORLANE_SANITIZE})
 
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   set(VORLANE_FUZZ ON)
+  # Coverage for libFuzzer in every library the fuzz targets link.
+  add_compile_options(-fsanitize=fuzzer-no-link)
 else()
   set(VORLANE_FUZZ OFF)
 endif()

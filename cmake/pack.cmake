@@ -10,10 +10,10 @@ find_program(VORLANE_PERL perl REQUIRED)
 
 set(VORLANE_RESOURCES ${PROJECT_SOURCE_DIR}/resources)
 set(VORLANE_ICON ${CMAKE_BINARY_DIR}/setup.ico)
-add_custom_command(OUTPUT ${VORLANE_ICON}
-  COMMAND ${VORLANE_PERL} ${PROJECT_SOURCE_DIR}/scripts/make-icon.pl ${VORLANE_ICON}
-  DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make-icon.pl
-  COMMENT "Drawing the setup icon")
+# Drawn when the build is configured: every setup executable, in any directory, uses it.
+execute_process(COMMAND ${VORLANE_PERL} ${PROJECT_SOURCE_DIR}/scripts/make-icon.pl ${VORLANE_ICON}
+  COMMAND_ERROR_IS_FATAL ANY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make-icon.pl)
 
 # Compresses an .msi into the payload form that setup.exe decodes: one LZMA2 block with a
 # 64 MiB dictionary, CRC64, single-threaded so that no sizes go into the block header.
@@ -24,11 +24,13 @@ function(vorlane_compress_payload out msi)
     COMMENT "Compressing ${msi}")
 endfunction()
 
-# vorlane_add_setup(NAME target [MSI file | PAYLOAD file] [KIND kind] [OUTPUT_NAME name])
+# vorlane_add_setup(NAME target [MSI file | PAYLOAD file | NO_PAYLOAD] [KIND kind]
+#                   [OUTPUT_NAME name] [EXCLUDE_FROM_ALL])
 # MSI packs a package; PAYLOAD embeds the given bytes as they are (for tests of broken
 # payloads); NO_PAYLOAD leaves RCDATA 12 out. KIND defaults to VORLANE_PAYLOAD_KIND.
+# EXCLUDE_FROM_ALL: built only when asked for (benchmark builds of large packages).
 function(vorlane_add_setup)
-  cmake_parse_arguments(S "NO_PAYLOAD;WOW64_PROBE" "NAME;MSI;PAYLOAD;KIND;OUTPUT_NAME" "" ${ARGN})
+  cmake_parse_arguments(S "NO_PAYLOAD;WOW64_PROBE;EXCLUDE_FROM_ALL" "NAME;MSI;PAYLOAD;KIND;OUTPUT_NAME" "" ${ARGN})
   if(NOT S_KIND)
     set(S_KIND "${VORLANE_PAYLOAD_KIND}")
   endif()
@@ -39,6 +41,9 @@ function(vorlane_add_setup)
   if(S_MSI)
     set(S_PAYLOAD ${gen}/payload.xz)
     vorlane_compress_payload(${S_PAYLOAD} ${S_MSI})
+    # Which package this executable carries, as a Windows program sees the path.
+    string(REPLACE "/" "\\" msi_win "Z:${S_MSI}")
+    file(WRITE ${gen}/package.txt "${msi_win}")
   endif()
   if(S_PAYLOAD)
     set(payload_line "12 RCDATA \"${S_PAYLOAD}\"")
@@ -56,15 +61,24 @@ ${payload_line}
   file(WRITE ${gen}/kind.cpp.in "#include \"setup.h\"\nconst char g_payloadKind[] = \"${S_KIND}\";\n")
   configure_file(${gen}/kind.cpp.in ${gen}/kind.cpp COPYONLY)
 
-  add_executable(${S_NAME} WIN32
+  set(exclude "")
+  if(S_EXCLUDE_FROM_ALL)
+    set(exclude EXCLUDE_FROM_ALL)
+  endif()
+  add_executable(${S_NAME} WIN32 ${exclude}
     ${PROJECT_SOURCE_DIR}/setup/main.cpp
     ${PROJECT_SOURCE_DIR}/setup/wow64.cpp
     ${VORLANE_RESOURCES}/setup.rc
     ${gen}/files.rc
     ${gen}/kind.cpp)
+  if(TARGET vorlane_examples)
+    add_dependencies(${S_NAME} vorlane_examples)
+  endif()
   target_compile_options(${S_NAME} PRIVATE ${VORLANE_PRODUCT_FLAGS})
   target_link_libraries(${S_NAME} PRIVATE setup_win)
-  target_link_options(${S_NAME} PRIVATE -s -Wl,--gc-sections)
+  # Stripped, ASLR and DEP, and no link time stamp, so that a build can be reproduced.
+  target_link_options(${S_NAME} PRIVATE -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
+                      -Wl,--no-insert-timestamp)
   if(S_WOW64_PROBE)
     # Test variant: the executable answers its own IsWow64Process with TRUE.
     target_sources(${S_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/e2e/wow64_probe.cpp)

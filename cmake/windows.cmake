@@ -14,7 +14,6 @@ add_link_options(-static)
 # The product code stays lean: no exceptions, no RTTI, unused sections dropped.
 set(VORLANE_PRODUCT_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
     -ffunction-sections -fdata-sections)
-target_compile_options(setup_portable PRIVATE ${VORLANE_PRODUCT_FLAGS})
 
 add_library(setup_win STATIC
   setup/convert.cpp
@@ -63,6 +62,8 @@ else()
   set(VORLANE_SETUP_MSI ${VORLANE_DEMO_MSI})
 endif()
 vorlane_add_setup(NAME setup MSI ${VORLANE_SETUP_MSI})
+include(cmake/sign.cmake)
+vorlane_sign(setup)
 
 # A test that runs a Windows program under Wine in one of the build tree's prefixes:
 #   vorlane_add_wine_test(NAME n PREFIX main|standin|win32 COMMAND target args...)
@@ -85,9 +86,12 @@ function(vorlane_add_wine_test)
 endfunction()
 
 function(vorlane_wine_prefix_fixture prefix)
-  if(TEST wine_prefix_${prefix})
+  # One fixture per prefix for the whole build, whichever directory asks first.
+  get_property(known GLOBAL PROPERTY VORLANE_WINE_PREFIXES)
+  if(prefix IN_LIST known)
     return()
   endif()
+  set_property(GLOBAL APPEND PROPERTY VORLANE_WINE_PREFIXES ${prefix})
   set(dir ${VORLANE_WINE_ROOT}/${prefix})
   set(kind win64)
   if(prefix STREQUAL "win32")

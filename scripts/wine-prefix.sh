@@ -17,7 +17,7 @@ if [ ! -f "$WINEPREFIX/.vorlane-ready" ]; then
   if [ -n "$standin" ]; then
     "$VORLANE_WINE" reg add 'HKCU\Software\Wine\DllOverrides' /v msiexec.exe /d native /f >/dev/null 2>&1 </dev/null
   fi
-  wineserver -w
+  wineserver -w </dev/null >/dev/null 2>&1
   touch "$WINEPREFIX/.vorlane-ready"
 fi
 if [ -n "$standin" ]; then
@@ -29,5 +29,6 @@ if [ -n "$standin" ]; then
   done
 fi
 # Warm it: a server that stays up, and Wine's helper processes started away from any pipe.
-wineserver -p
+# (-p fails harmlessly when the server already runs; its output must not hold a caller's pipe.)
+wineserver -p >/dev/null 2>&1 </dev/null || true
 "$VORLANE_WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true

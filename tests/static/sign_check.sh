@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Signs a copy of setup.exe with a throw-away self-signed certificate and verifies it; the
+# unsigned file stays as it was.  sign_check.sh EXE WORKDIR
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+exe=$1 work=$2
+rm -rf "$work" && mkdir -p "$work" && cd "$work"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
+  -subj "/CN=Vorlane Test Signing" -addext "extendedKeyUsage=codeSigning" 2>/dev/null
+openssl pkcs12 -export -inkey key.pem -in cert.pem -out sign.p12 -passout pass:secret 2>/dev/null
+cp "$exe" setup.exe
+before=$(sha256sum < "$exe")
+"$here/../../scripts/sign.sh" setup.exe sign.p12 secret
+osslsigncode verify -CAfile cert.pem -in setup.exe | tee verify.txt | grep -q "Signature verification: ok"
+[ "$(sha256sum < "$exe")" = "$before" ] || { echo "the unsigned build changed"; exit 1; }
+if cmp -s "$exe" setup.exe; then echo "nothing was signed"; exit 1; fi
+# A wrong password signs nothing and leaves the file alone.
+cp "$exe" unsigned.exe
+if "$here/../../scripts/sign.sh" unsigned.exe sign.p12 wrong 2>/dev/null; then
+  echo "signing with a wrong password succeeded"; exit 1
+fi
+cmp "$exe" unsigned.exe
+echo "signed and verified"
