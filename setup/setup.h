@@ -80,16 +80,22 @@ const char* setup_skipSpacesA(const char* text);
 const wchar_t* setup_skipSpacesW(const wchar_t* text);
 const char* setup_matchSwitchA(const char* word, const char* text, int* matched);
 const wchar_t* setup_matchSwitchW(const wchar_t* word, const wchar_t* text, int* matched);
+// Tokeniser: returns where the next call goes on and sets *token to the next argument with its
+// surrounding quotes stripped, or to null. A null token where the returned position is the end
+// of the text (or null) means the text is used up; anywhere else it is an argument that was
+// empty after stripping (""), and the scan goes on. Writes NULs into text.
 wchar_t* setup_nextArgW(wchar_t* text, wchar_t** token);
 
-// Rebuilds the arguments of text, in place, into the pass-through form: every argument whole,
+// Rebuilds the arguments of text into out, the pass-through form: every argument whole,
 // separated by one space, re-quoted where it holds white space outside quotes and there is
-// room. Returns text.
-wchar_t* setup_rebuildArgsW(wchar_t* text);
+// room. out has room for wcslen(text) + 2 units; the scan consumes text. Returns out.
+wchar_t* setup_rebuildArgsW(wchar_t* text, wchar_t* out);
 
 // Argument text step: the ANSI text after the program name (heap, lives until exit), or null.
 // Returns the run result: 0, the code of a failed split, or ERROR_GEN_FAILURE.
 DWORD setup_getArgumentText(char** argumentText);
+// The same over a given command line (GetCommandLineW's in the step above).
+DWORD setup_getArgumentTextOf(const wchar_t* commandLine, char** argumentText);
 
 // Narrow switch step: --wait-parent, then --allow-elevation. Returns the narrow remainder.
 const char* setup_parseNarrowSwitches(const char* argumentText);
