@@ -27,7 +27,8 @@ echo "== preparing the Wine prefix $WINEPREFIX"
 scripts/wine-prefix.sh "$WINEPREFIX" win64
 . scripts/wine-env.sh
 
-installdir="$WINEPREFIX/drive_c/Program Files/Vorlane Demo"
+installdir="$WINEPREFIX/drive_c/Program Files (x86)/Vorlane Demo"
+[ -d "$WINEPREFIX/drive_c/Program Files (x86)" ] || installdir="$WINEPREFIX/drive_c/Program Files/Vorlane Demo"
 rm -rf "$installdir"
 echo "== running: setup.exe --quiet /qn   (unattended; --quiet also skips the 32-bit question)"
 set +e
@@ -36,7 +37,7 @@ code=$?
 set -e
 wineserver -w
 
-echo "== installed under C:\\Program Files\\Vorlane Demo"
+echo "== installed under ${installdir#$WINEPREFIX/drive_c/}"
 if [ -d "$installdir" ]; then
   (cd "$installdir" && find . -type f -printf '%10s  %P\n' | sort -k2)
   echo "== readme.txt"

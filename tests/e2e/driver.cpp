@@ -9,6 +9,7 @@
 namespace e2e {
 
 std::string g_bin;
+std::map<std::string, std::string> g_paths;
 
 std::string variantExe(const std::string& variant)
 {
@@ -144,6 +145,10 @@ bool waitDialog(const Child& child, Dialog* dialog, DWORD timeoutMs)
 void answer(const Dialog& dialog, int button)
 {
     PostMessageA(dialog.window, WM_COMMAND, button, 0);
+    // Gone before the next dialog is looked for, so that it is not found again.
+    for (int i = 0; i < 100 && IsWindow(dialog.window) && IsWindowVisible(dialog.window); ++i) {
+        Sleep(50);
+    }
 }
 
 DWORD finish(Child& child)
@@ -203,6 +208,14 @@ std::string systemText(DWORD code)
     std::string result(text);
     LocalFree(text);
     return result;
+}
+
+std::string lineFeeds(std::string text)
+{
+    for (size_t at; (at = text.find("\r\n")) != std::string::npos;) {
+        text.erase(at, 1);
+    }
+    return text;
 }
 
 std::string tempDir()
@@ -290,6 +303,10 @@ int main(int argc, char** argv)
     for (int i = 1; i + 1 < argc; ++i) {
         if (strcmp(argv[i], "--bin") == 0) {
             e2e::g_bin = argv[i + 1];
+        } else if (strcmp(argv[i], "--path") == 0) {
+            std::string pair = argv[i + 1];
+            size_t eq = pair.find('=');
+            e2e::g_paths[pair.substr(0, eq)] = pair.substr(eq + 1);
         } else if (strcmp(argv[i], "--product") == 0) {
             g_product = argv[i + 1];
         }

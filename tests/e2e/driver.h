@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +15,9 @@ namespace e2e {
 extern std::string g_bin;
 
 std::string variantExe(const std::string& variant);
+
+// Named paths given with --path NAME=PATH (demo.msi, smallfs).
+extern std::map<std::string, std::string> g_paths;
 
 struct RunOptions {
     std::string exe;          // full path of the program
@@ -47,7 +51,7 @@ Child start(const RunOptions& options);
 // False when none appeared or the child ended first.
 bool waitDialog(const Child& child, Dialog* dialog, DWORD timeoutMs = 60000);
 
-// Presses a button (IDOK, IDYES, IDNO) of the dialog.
+// Presses a button (IDOK, IDYES, IDNO) of the dialog and waits until it has closed.
 void answer(const Dialog& dialog, int button);
 
 // Waits for the end of the child within its time budget; on time-out kills it, fails the test
@@ -59,6 +63,9 @@ DWORD runQuiet(const RunOptions& options);
 
 // The system's text for a code, as FormatMessageA gives it ("" when there is none).
 std::string systemText(DWORD code);
+
+// The text with every CR LF made a plain line feed (dialogs may show either).
+std::string lineFeeds(std::string text);
 
 // Files and directories.
 std::string tempDir();                         // the driver's %TEMP%, with a trailing backslash

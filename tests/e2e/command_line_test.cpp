@@ -1,0 +1,197 @@
+// Both routes of the command line from outside: the user's own installer arguments, the
+// updater's route with its parent, the environment route, and the parent wait.
+#include "driver.h"
+
+#include <gtest/gtest.h>
+
+#include <tlhelp32.h>
+
+using namespace e2e;
+
+namespace {
+
+RunOptions setupRun(const std::string& args, const std::string& temp)
+{
+    RunOptions o;
+    o.exe = variantExe("demo");
+    o.args = args;
+    o.cwd = temp;
+    o.env = {{"TMP", temp}, {"TEMP", temp}, {"VORLANE_AUTOUPDATE_INSTALLDIR", kUnset}};
+    return o;
+}
+
+// The demo is a 32-bit package: on 64-bit Windows its default directory is under the 32-bit
+// program-files folder.
+std::string defaultDir()
+{
+    char folder[MAX_PATH];
+    DWORD n = GetEnvironmentVariableA("ProgramFiles(x86)", folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) {
+        n = GetEnvironmentVariableA("ProgramFiles", folder, MAX_PATH);
+    }
+    return std::string(folder, n) + "\\Vorlane Demo";
+}
+
+bool waitForFile(const std::string& path, DWORD timeoutMs)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(200)) {
+        if (fileExists(path)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Waits until no process of the given executable name runs any more.
+bool waitForNoProcess(const char* exeName, DWORD timeoutMs)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(200)) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32 entry = {};
+        entry.dwSize = sizeof entry;
+        bool running = false;
+        for (BOOL ok = Process32First(snapshot, &entry); ok; ok = Process32Next(snapshot, &entry)) {
+            running = running || _stricmp(entry.szExeFile, exeName) == 0;
+        }
+        CloseHandle(snapshot);
+        if (!running) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(PassThrough, SwitchOrderAndCaseFollowTheFrontRule)
+{
+    std::string temp = makeScratchDir("order");
+    // --QUIET in any case is the switch; the nopayload build fails quietly with its code.
+    RunOptions o = setupRun("--QUIET /qn", temp);
+    o.exe = variantExe("nopayload");
+    EXPECT_EQ(runQuiet(o), static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND));
+    // --xzdec before --quiet: --quiet is an ordinary argument, so failures show the dialog.
+    o.args = "--xzdec --quiet";
+    Child child = start(o);
+    Dialog dialog;
+    ASSERT_TRUE(waitDialog(child, &dialog));
+    answer(dialog, IDOK);
+    EXPECT_EQ(finish(child), 0u);
+    removeTree(temp);
+}
+
+TEST(UpdaterRoute, TerminatesTheUpdaterAndInstallsWhereItSays)
+{
+    std::string dir = makeScratchDir("updater");
+    std::string updater = dir + "\\up2date.exe";
+    copyFile(g_bin + "\\..\\parent.exe", updater);
+    std::string target = "C:\\Updated App";
+    removeTree(target);
+
+    RunOptions o;
+    o.exe = updater;
+    o.args = "- \"" + variantExe("demo") + "\" --wait-parent --allow-elevation \"" + target + "\"";
+    o.cwd = dir;
+    o.env = {{"TMP", dir}, {"TEMP", dir}, {"VORLANE_AUTOUPDATE_INSTALLDIR", kUnset}};
+    Child child = start(o);
+    // The updater itself would wait for ever: it ends only because setup.exe terminates it.
+    EXPECT_EQ(finish(child), 0u) << "the updater was not terminated with exit code 0";
+    // No /qn on this route: the package has no dialogs of its own, so the installer runs
+    // with its progress window only.
+    EXPECT_TRUE(waitForFile(target + "\\readme.txt", 180000)) << "nothing installed in " << target;
+    EXPECT_TRUE(waitForNoProcess("setup.exe", 180000));
+    EXPECT_TRUE(listFiles(dir, "*.msi").empty());
+    removeTree(target);
+    removeTree(dir);
+}
+
+TEST(UpdaterRoute, AParentWithAnotherNameIsLeftAlone)
+{
+    std::string dir = makeScratchDir("other-parent");
+    std::string parent = dir + "\\launcher.exe";
+    copyFile(g_bin + "\\..\\parent.exe", parent);
+    std::string target = "C:\\Not Updated";
+    removeTree(target);
+    RunOptions o;
+    o.exe = parent;
+    o.args = "vorlane-e2e-release \"" + variantExe("demo") + "\" --allow-elevation \"" + target + "\"";
+    o.cwd = dir;
+    o.env = {{"TMP", dir}, {"TEMP", dir}, {"VORLANE_AUTOUPDATE_INSTALLDIR", kUnset}};
+    Child child = start(o);
+    EXPECT_TRUE(waitForFile(target + "\\readme.txt", 180000));
+    EXPECT_TRUE(waitForNoProcess("setup.exe", 180000));
+    EXPECT_EQ(WaitForSingleObject(child.process, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the launcher was ended";
+    HANDLE release = OpenEventA(EVENT_MODIFY_STATE, FALSE, "vorlane-e2e-release");
+    ASSERT_NE(release, nullptr);
+    SetEvent(release);
+    CloseHandle(release);
+    EXPECT_EQ(finish(child), 3u);
+    removeTree(target);
+    removeTree(dir);
+}
+
+TEST(EnvironmentRoute, NoArgumentsAndTheVariableSetInstallThere)
+{
+    std::string temp = makeScratchDir("env");
+    std::string target = "C:\\Env Route\\Demo";
+    removeTree(target);
+    RunOptions o = setupRun("", temp);
+    o.env.back() = {"VORLANE_AUTOUPDATE_INSTALLDIR", target};
+    EXPECT_EQ(runQuiet(o), 0u);
+    EXPECT_TRUE(fileExists(target + "\\readme.txt")) << "nothing installed in " << target;
+    removeTree("C:\\Env Route");
+    removeTree(temp);
+}
+
+TEST(EnvironmentRoute, AValueTooLongIsIgnoredAndTheRunSucceeds)
+{
+    std::string temp = makeScratchDir("env-long");
+    std::string target = "C:\\" + std::string(258, 'x');
+    ASSERT_EQ(target.size(), 261u);
+    removeTree(defaultDir());
+    RunOptions o = setupRun("", temp);
+    o.env.back() = {"VORLANE_AUTOUPDATE_INSTALLDIR", target};
+    EXPECT_EQ(runQuiet(o), 0u);
+    EXPECT_TRUE(fileExists(defaultDir() + "\\readme.txt")) << "the default directory was not used";
+    removeTree(defaultDir());
+    removeTree(temp);
+}
+
+TEST(ParentWait, ThePackageIsHeldLockedAndNotInstalledUntilTheParentEnds)
+{
+    std::string dir = makeScratchDir("wait");
+    std::string target = "C:\\Waited\\Demo";
+    removeTree(target);
+    RunOptions o;
+    o.exe = g_bin + "\\..\\parent.exe";
+    o.args = "vorlane-e2e-wait \"" + variantExe("demo") + "\" --wait-parent --quiet /qn "
+             "VORLANE_AUTOUPDATE_INSTALLDIR=\"" + target + "\"";
+    o.cwd = dir;
+    o.env = {{"TMP", dir}, {"TEMP", dir}, {"VORLANE_AUTOUPDATE_INSTALLDIR", kUnset}};
+    Child parent = start(o);
+    std::string package = dir + "\\setup.msi";
+    ASSERT_TRUE(waitForFile(package, 60000)) << "no decoded package";
+    Sleep(3000);
+    // Decoded and held: nobody else may open it, and no installer has run.
+    HANDLE file = CreateFileA(package.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD error = GetLastError();
+    EXPECT_EQ(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+    }
+    EXPECT_FALSE(fileExists(target + "\\readme.txt")) << "installed before the parent ended";
+
+    HANDLE release = OpenEventA(EVENT_MODIFY_STATE, FALSE, "vorlane-e2e-wait");
+    ASSERT_NE(release, nullptr);
+    SetEvent(release);
+    CloseHandle(release);
+    EXPECT_EQ(finish(parent), 3u);
+    EXPECT_TRUE(waitForFile(target + "\\readme.txt", 180000)) << "not installed after the wait";
+    EXPECT_TRUE(waitForNoProcess("setup.exe", 180000));
+    EXPECT_FALSE(fileExists(package));
+    removeTree("C:\\Waited");
+    removeTree(dir);
+}

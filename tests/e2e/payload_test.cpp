@@ -1,0 +1,246 @@
+// The payload road from outside: the package is decoded, installed by the real Windows
+// Installer (or the stand-in), and cleaned up; broken payloads fail with their codes.
+#include "driver.h"
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+namespace {
+
+RunOptions setupRun(const std::string& variant, const std::string& args, const std::string& temp)
+{
+    RunOptions o;
+    o.exe = variantExe(variant);
+    o.args = args;
+    o.cwd = temp;
+    o.env = {{"TMP", temp}, {"TEMP", temp}, {"VORLANE_AUTOUPDATE_INSTALLDIR", kUnset}};
+    return o;
+}
+
+std::string demoMsi()
+{
+    return readFile(g_paths["demo.msi"]);
+}
+
+// Windows paths under the prefix's C: drive, removed before and after each case.
+std::string installDir(const std::string& name)
+{
+    std::string dir = "C:\\" + name;
+    removeTree(dir);
+    return dir;
+}
+
+void expectInstalled(const std::string& dir)
+{
+    EXPECT_TRUE(fileExists(dir + "\\readme.txt")) << "nothing installed in " << dir;
+}
+
+} // namespace
+
+TEST(Payload, InstallsSilentlyWhereThePropertySaysAndDeletesThePackage)
+{
+    std::string temp = makeScratchDir("install");
+    std::string dir = installDir("Pass Through\\Demo");
+    DWORD code = runQuiet(setupRun(
+        "demo", "--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Pass Through\\Demo\"", temp));
+    EXPECT_EQ(code, 0u);
+    expectInstalled(dir);
+    EXPECT_FALSE(fileExists(temp + "\\setup.msi"));
+    EXPECT_TRUE(listFiles(temp, "*.msi").empty());
+    EXPECT_TRUE(listFiles(temp, "msi*.tmp").empty());
+    removeTree("C:\\Pass Through");
+    removeTree(temp);
+}
+
+TEST(Payload, XzdecKeepsTheDecodedPackageInTheCurrentDirectory)
+{
+    std::string cwd = makeScratchDir("xzdec");
+    std::string temp = makeScratchDir("xzdec-temp");
+    RunOptions o = setupRun("demo", "--xzdec", temp);
+    o.cwd = cwd;
+    EXPECT_EQ(runQuiet(o), 0u);
+    std::string decoded = readFile(cwd + "\\setup.msi");
+    EXPECT_FALSE(decoded.empty());
+    EXPECT_TRUE(decoded == demoMsi()) << "decoded package differs from the packed one";
+    EXPECT_TRUE(listFiles(temp).empty()) << "nothing goes to the temporary directory";
+    removeTree(cwd);
+    removeTree(temp);
+}
+
+TEST(Payload, AnExistingPackageIsLeftAloneAndAGeneratedNameUsed)
+{
+    std::string cwd = makeScratchDir("existing");
+    HANDLE file = CreateFileA((cwd + "\\setup.msi").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, "keep me", 7, &written, nullptr);
+    CloseHandle(file);
+
+    RunOptions o = setupRun("demo", "--xzdec", cwd);
+    EXPECT_EQ(runQuiet(o), 0u);
+    EXPECT_EQ(readFile(cwd + "\\setup.msi"), "keep me");
+    std::vector<std::string> generated = listFiles(cwd, "msi*.tmp");
+    ASSERT_EQ(generated.size(), 1u);
+    EXPECT_TRUE(readFile(cwd + "\\" + generated[0]) == demoMsi());
+    removeTree(cwd);
+}
+
+TEST(Payload, BrokenPayloadsFailWithTheirCodeAndLeaveNothing)
+{
+    const std::pair<const char*, DWORD> cases[] = {
+        {"flip", ERROR_WRITE_FAULT},      // corrupt data
+        {"truncate", ERROR_WRITE_FAULT},  // the stream ends early: not a success
+    };
+    for (const auto& c : cases) {
+        std::string temp = makeScratchDir(std::string("broken-") + c.first);
+        EXPECT_EQ(runQuiet(setupRun(c.first, "--quiet", temp)), c.second) << c.first;
+        EXPECT_TRUE(listFiles(temp).empty()) << c.first << " left a file";
+
+        Child child = start(setupRun(c.first, "", temp));
+        Dialog dialog;
+        ASSERT_TRUE(waitDialog(child, &dialog)) << c.first;
+        EXPECT_NE(dialog.text.find("error " + std::to_string(c.second) + " in file setup"),
+                  std::string::npos) << dialog.text;
+        answer(dialog, IDOK);
+        EXPECT_EQ(finish(child), 0u);
+        EXPECT_TRUE(listFiles(temp).empty()) << c.first << " left a file";
+        removeTree(temp);
+    }
+}
+
+TEST(Payload, AnEmptyResourceIsAFailure)
+{
+    std::string temp = makeScratchDir("empty");
+    EXPECT_NE(runQuiet(setupRun("empty", "--quiet", temp)), 0u);
+    EXPECT_TRUE(listFiles(temp).empty());
+    removeTree(temp);
+}
+
+TEST(Payload, KindBspatchIsNotImplementedAndTheFileIsDeleted)
+{
+    std::string temp = makeScratchDir("bspatch");
+    EXPECT_EQ(runQuiet(setupRun("bspatch", "--quiet", temp)),
+              static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
+    EXPECT_TRUE(listFiles(temp).empty());
+    removeTree(temp);
+}
+
+TEST(Payload, AFailingInstallationIsTheUnattendedRunsExitCode)
+{
+    std::string temp = makeScratchDir("failing");
+    DWORD code = runQuiet(setupRun("failing", "--quiet /qn", temp));
+    // Wine's installer may name the failure differently from Windows: any failure code.
+    EXPECT_NE(code, 0u);
+    EXPECT_NE(code, 3010u);
+    EXPECT_NE(code, 1641u);
+    EXPECT_TRUE(listFiles(temp).empty());
+    removeTree(temp);
+}
+
+TEST(Payload, APlantedMsiexecIsNotRun)
+{
+    std::string dir = makeScratchDir("planted");
+    std::string exe = dir + "\\setup.exe";
+    copyFile(variantExe("demo"), exe);
+    copyFile(g_bin + "\\..\\msiexec_standin.exe", dir + "\\msiexec.exe");
+    std::string log = dir + "\\planted-ran.txt";
+    std::string target = installDir("Planted\\Demo");
+    RunOptions o = setupRun("demo", "--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"" + target + "\"", dir);
+    o.exe = exe;
+    o.env.push_back({"VORLANE_STANDIN_LOG", log});
+    EXPECT_EQ(runQuiet(o), 0u);
+    EXPECT_FALSE(fileExists(log)) << "the msiexec.exe next to setup.exe was run";
+    expectInstalled(target);
+    removeTree("C:\\Planted");
+    removeTree(dir);
+}
+
+TEST(Payload, AFullDiskGivesTheWritesCodeAndLeavesNoPartialFile)
+{
+    std::string small = g_paths["smallfs"];
+    if (!fileExists(small + "\\.mounted")) {
+        GTEST_SKIP() << "no small file system mounted (needs root)";
+    }
+    std::string temp = small + "\\temp";
+    removeTree(temp);
+    CreateDirectoryA(temp.c_str(), nullptr);
+    EXPECT_EQ(runQuiet(setupRun("demo", "--quiet", temp)), static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_TRUE(listFiles(temp).empty()) << "a partial package was left";
+    removeTree(temp);
+}
+
+// ---- With the stand-in msiexec (a prefix of its own) ------------------------------------------
+
+namespace {
+
+struct StandInRun {
+    DWORD exitCode;
+    bool dialogShown;
+    std::string dialogText;
+    std::string params;
+};
+
+StandInRun runWithStandIn(const std::string& args, DWORD installerCode, const std::string& temp)
+{
+    RunOptions o = setupRun("demo", args, temp);
+    std::string log = temp + "\\..\\vorlane-standin.log";
+    DeleteFileA(log.c_str());
+    o.env.push_back({"VORLANE_STANDIN_LOG", log});
+    o.env.push_back({"VORLANE_STANDIN_EXIT", std::to_string(installerCode)});
+    StandInRun result = {0, false, "", ""};
+    Child child = start(o);
+    Dialog dialog;
+    if (waitDialog(child, &dialog, 60000)) {
+        result.dialogShown = true;
+        result.dialogText = dialog.text;
+        answer(dialog, IDOK);
+    }
+    result.exitCode = finish(child);
+    std::string raw = readFile(log);
+    std::wstring wide(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / sizeof(wchar_t));
+    result.params.assign(wide.begin(), wide.end());
+    DeleteFileA(log.c_str());
+    return result;
+}
+
+} // namespace
+
+TEST(StandIn, TheInstallerGetsTheExactParameterText)
+{
+    std::string temp = makeScratchDir("standin-params");
+    StandInRun run = runWithStandIn("--quiet /qn FOO=1 \"C:\\A B\"", 0, temp);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_FALSE(run.dialogShown);
+    std::string expected = "/i \"" + temp + "\\setup.msi\" REINSTALLMODE=amus /qn FOO=1 \"C:\\A B\"";
+    EXPECT_EQ(run.params, expected);
+    EXPECT_TRUE(listFiles(temp).empty());
+
+    run = runWithStandIn("--quiet", 0, temp);
+    EXPECT_EQ(run.params, "/i \"" + temp + "\\setup.msi\" REINSTALLMODE=amus ");
+    removeTree(temp);
+}
+
+TEST(StandIn, InstallerExitCodesReachTheCaller)
+{
+    std::string temp = makeScratchDir("standin-codes");
+    for (DWORD code : {0u, 3010u, 1641u, 1602u, 1603u}) {
+        StandInRun quiet = runWithStandIn("--quiet", code, temp);
+        EXPECT_EQ(quiet.exitCode, code) << "--quiet, installer " << code;
+        EXPECT_FALSE(quiet.dialogShown) << code;
+
+        StandInRun shown = runWithStandIn("/qn", code, temp);
+        bool failure = code != 0 && code != 3010 && code != 1641;
+        EXPECT_EQ(shown.dialogShown, failure) << code << ": " << shown.dialogText;
+        EXPECT_EQ(shown.exitCode, failure ? 0u : code) << code;
+        if (failure) {
+            EXPECT_NE(shown.dialogText.find("error " + std::to_string(code) + " in file setup"),
+                      std::string::npos) << shown.dialogText;
+            EXPECT_NE(lineFeeds(shown.dialogText).find(lineFeeds(systemText(code))),
+                      std::string::npos);
+        }
+        EXPECT_TRUE(listFiles(temp).empty()) << code;
+    }
+    removeTree(temp);
+}
