@@ -1,0 +1,194 @@
+// The embedded payload: find it, decode it into a new file beside the other temporary files
+// (or into the current directory with --xzdec), hand the file to the installer, delete it.
+#include "setup.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+// MAX_PATH characters and the NUL, as the ANSI file functions take a path.
+static constexpr DWORD TARGET_PATH_SIZE = MAX_PATH + 1;
+
+// The last error of a call that has just failed, or fallback when it set none: a failure
+// must not go on as a success.
+static DWORD lastErrorOr(DWORD fallback)
+{
+    DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : fallback;
+}
+
+// The directory the package is written to, with its trailing backslash; its length in *dirLen.
+static DWORD chooseDirectory(char* path, size_t* dirLen)
+{
+    if (g_xzdec) {
+        memcpy(path, ".\\", 3);
+        *dirLen = 2;
+        return ERROR_SUCCESS;
+    }
+    DWORD d = GetTempPathA(TARGET_PATH_SIZE, path);
+    if (d == 0) {
+        DWORD error = lastErrorOr(ERROR_GEN_FAILURE);
+        SETUP_RECORD(error);
+        return error;
+    }
+    // A result that does not fit is the size the buffer would need, NUL included.
+    if (d >= TARGET_PATH_SIZE) {
+        SETUP_RECORD(ERROR_NOT_ENOUGH_MEMORY);
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    *dirLen = d;
+    return ERROR_SUCCESS;
+}
+
+static HANDLE createTargetFile(const char* path, DWORD disposition)
+{
+    return CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_TEMPORARY,
+                       nullptr);
+}
+
+// A name of the system's choosing in the directory at the start of path, used when the
+// executable's name gives none or that file cannot be created (it exists, for instance).
+static DWORD createGeneratedFile(char* path, size_t dirLen, HANDLE* file)
+{
+    path[dirLen] = '\0';
+    // The system's generated name takes 14 more characters; a longer directory would have it
+    // write past the buffer, which some implementations do instead of failing.
+    if (dirLen > MAX_PATH - 14) {
+        SETUP_RECORD(ERROR_BUFFER_OVERFLOW);
+        return ERROR_BUFFER_OVERFLOW;
+    }
+    char* dir = _strdup(path);
+    if (dir == nullptr) {
+        SETUP_RECORD(ERROR_OUTOFMEMORY);
+        return ERROR_OUTOFMEMORY;
+    }
+    DWORD error = ERROR_SUCCESS;
+    if (GetTempFileNameA(dir, "msi", 0, path) == 0) {
+        error = lastErrorOr(ERROR_GEN_FAILURE);
+        SETUP_RECORD(error);
+    } else {
+        *file = createTargetFile(path, CREATE_ALWAYS);
+        if (*file == INVALID_HANDLE_VALUE) {
+            error = lastErrorOr(ERROR_GEN_FAILURE);
+            SETUP_RECORD(error);
+            // The system created the name as an empty file; nothing else will remove it.
+            DeleteFileA(path);
+        }
+    }
+    free(dir);
+    return error;
+}
+
+static DWORD createTarget(char* path, size_t dirLen, HANDLE* file)
+{
+    if (setup_buildTargetPath(path, TARGET_PATH_SIZE, path, dirLen, setup_getModuleBaseName())) {
+        *file = createTargetFile(path, CREATE_NEW);
+        if (*file != INVALID_HANDLE_VALUE) {
+            return ERROR_SUCCESS;
+        }
+    }
+    return createGeneratedFile(path, dirLen, file);
+}
+
+// What is done with the decoded file depends on the payload kind fixed at build time.
+static DWORD dispatchPayload(const char* path)
+{
+    if (_strnicmp(g_payloadKind, "bspatch", 3) == 0) {
+        SETUP_RECORD(ERROR_CALL_NOT_IMPLEMENTED);
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    }
+    if (_strnicmp(g_payloadKind, "msi", 3) != 0) {
+        SETUP_RECORD(ERROR_CALL_NOT_IMPLEMENTED);
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    }
+    wchar_t* widePath = setup_mbsToWcs(path);
+    if (widePath == nullptr) {
+        SETUP_RECORD(ERROR_OUTOFMEMORY);
+        return ERROR_OUTOFMEMORY;
+    }
+    DWORD result = setup_runMsiexec(widePath);
+    free(widePath);
+    return result;
+}
+
+DWORD setup_extractAndRun(const void* payload, DWORD size)
+{
+    char path[TARGET_PATH_SIZE];
+    size_t dirLen = 0;
+    DWORD result = chooseDirectory(path, &dirLen);
+    if (result != ERROR_SUCCESS) {
+        return result;
+    }
+    HANDLE file = INVALID_HANDLE_VALUE;
+    result = createTarget(path, dirLen, &file);
+    if (result != ERROR_SUCCESS) {
+        return result;
+    }
+    result = setup_xzDecodeToFile(payload, size, file);
+    // The parent is waited for while the file is still open and shared with nobody.
+    if (result == ERROR_SUCCESS && !g_xzdec && g_waitParent) {
+        setup_waitForParent();
+    }
+    CloseHandle(file);
+    if (result == ERROR_SUCCESS && !g_xzdec) {
+        result = dispatchPayload(path);
+    }
+    if (!(g_xzdec && result == ERROR_SUCCESS)) {
+        DeleteFileA(path);
+    }
+    return result;
+}
+
+// The code of a resource call that has failed. SizeofResource and LockResource set none of
+// their own (an empty resource is a size of 0, not an error to the system), so the last error
+// is cleared before them, and a failure without a code is named as invalid data.
+static DWORD resourceFailure()
+{
+    return lastErrorOr(ERROR_INVALID_DATA);
+}
+
+// The payload's bytes where the system maps them, or null with the failing call's code recorded
+// in *code.
+static const void* lockPayload(HMODULE module, LPCSTR type, LPCSTR name, DWORD* size,
+                               DWORD* code)
+{
+    HRSRC found = FindResourceA(module, name, type);
+    if (found == nullptr) {
+        *code = resourceFailure();
+        SETUP_RECORD(*code);
+        return nullptr;
+    }
+    SetLastError(ERROR_SUCCESS);
+    *size = SizeofResource(module, found);
+    if (*size == 0) {
+        *code = resourceFailure();
+        SETUP_RECORD(*code);
+        return nullptr;
+    }
+    HGLOBAL loaded = LoadResource(module, found);
+    if (loaded == nullptr) {
+        *code = resourceFailure();
+        SETUP_RECORD(*code);
+        return nullptr;
+    }
+    SetLastError(ERROR_SUCCESS);
+    const void* data = LockResource(loaded);
+    if (data == nullptr) {
+        *code = resourceFailure();
+        SETUP_RECORD(*code);
+    }
+    return data;
+}
+
+int setup_extractResource(HMODULE module, LPCSTR type, LPCSTR name, DWORD* outError)
+{
+    DWORD size = 0;
+    DWORD code = ERROR_SUCCESS;
+    const void* data = lockPayload(module, type, name, &size, &code);
+    if (data != nullptr) {
+        code = setup_extractAndRun(data, size);
+    }
+    if (outError != nullptr) {
+        *outError = code;
+    }
+    return data == nullptr;
+}

@@ -1,0 +1,111 @@
+// Decoding the .xz payload into an open file: the compressed bytes are read in place, slice by
+// slice, and every decoded piece passes through one buffer on the stack.
+#include "setup.h"
+
+#include <lzma.h>
+#include <stdint.h>
+
+static constexpr DWORD SLICE_SIZE = 8192;
+static constexpr DWORD PIECE_SIZE = 8192;
+
+// Writes the whole piece: a write may succeed having taken only part of it (a file system that
+// fills up does that once before it fails), so the rest is written again until all of it is
+// out or a write fails.
+static DWORD writePiece(HANDLE file, const uint8_t* piece, DWORD size)
+{
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file, piece, size, &written, nullptr)) {
+            DWORD error = GetLastError();
+            // A failure without a code must still stop the decoding, or the piece is lost.
+            if (error == ERROR_SUCCESS) {
+                error = ERROR_WRITE_FAULT;
+            }
+            SETUP_RECORD(error);
+            return error;
+        }
+        // A write that takes nothing would repeat for ever.
+        if (written == 0 || written > size) {
+            SETUP_RECORD(ERROR_WRITE_FAULT);
+            return ERROR_WRITE_FAULT;
+        }
+        piece += written;
+        size -= written;
+    }
+    return ERROR_SUCCESS;
+}
+
+static DWORD startDecoder(lzma_stream* stream)
+{
+    lzma_ret ret = lzma_stream_decoder(stream, UINT64_MAX, 0);
+    if (ret == LZMA_OK) {
+        return ERROR_SUCCESS;
+    }
+    DWORD code = ret == LZMA_MEM_ERROR       ? ERROR_NOT_ENOUGH_MEMORY
+                 : ret == LZMA_OPTIONS_ERROR ? ERROR_INVALID_PARAMETER
+                                             : ERROR_OPEN_FAILED;
+    SETUP_RECORD(code);
+    return code;
+}
+
+// Decodes the slice already set in the stream until a call yields no more output, writing
+// each piece before the next call. Sets *ended once the decoder reports the stream's end.
+static DWORD drainSlice(lzma_stream* stream, lzma_action action, HANDLE file, bool* ended)
+{
+    uint8_t piece[PIECE_SIZE];
+    for (;;) {
+        stream->next_out = piece;
+        stream->avail_out = sizeof piece;
+        lzma_ret ret = lzma_code(stream, action);
+        if (ret != LZMA_OK && ret != LZMA_STREAM_END) {
+            SETUP_RECORD(ERROR_WRITE_FAULT);
+            return ERROR_WRITE_FAULT;
+        }
+        if (ret == LZMA_STREAM_END) {
+            *ended = true;
+        }
+        DWORD produced = static_cast<DWORD>(sizeof piece - stream->avail_out);
+        if (produced == 0) {
+            return ERROR_SUCCESS;
+        }
+        DWORD error = writePiece(file, piece, produced);
+        if (error != ERROR_SUCCESS) {
+            return error;
+        }
+    }
+}
+
+static DWORD decodeSlices(lzma_stream* stream, const uint8_t* input, DWORD size, HANDLE file)
+{
+    bool ended = false;
+    DWORD remaining = size;
+    while (remaining > 0 && !ended) {
+        DWORD slice = remaining < SLICE_SIZE ? remaining : SLICE_SIZE;
+        stream->next_in = input;
+        stream->avail_in = slice;
+        input += slice;
+        remaining -= slice;
+        DWORD error = drainSlice(stream, remaining == 0 ? LZMA_FINISH : LZMA_RUN, file, &ended);
+        if (error != ERROR_SUCCESS) {
+            return error;
+        }
+    }
+    // Bytes after the stream's end are passed over; input that runs out before the end, the
+    // empty input included, is a cut stream and not a complete package.
+    if (!ended) {
+        SETUP_RECORD(ERROR_WRITE_FAULT);
+        return ERROR_WRITE_FAULT;
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD setup_xzDecodeToFile(const void* input, DWORD size, HANDLE file)
+{
+    lzma_stream stream = LZMA_STREAM_INIT;
+    DWORD error = startDecoder(&stream);
+    if (error == ERROR_SUCCESS) {
+        error = decodeSlices(&stream, static_cast<const uint8_t*>(input), size, file);
+    }
+    lzma_end(&stream);
+    return error;
+}

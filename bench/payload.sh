@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Payload benchmarks, run by hand from the repository's top directory (they print figures and
+# check nothing):
+#   bench/payload.sh [X64-BUILD-DIR [I686-BUILD-DIR]]
+# Defaults: build/windows-x64 (the bench build that runs under Wine here) and build/windows
+# (the 32-bit product build, only built, for the size). Missing build directories are
+# configured with the presets. What is measured:
+#   1. setup_xzDecodeToFile writing a file against lzma_stream_buffer_decode into memory, on a
+#      70 MB package (28 MB packed), in one process (target: at most 1.10 times);
+#   2. "setup.exe --quiet --xzdec" carrying that payload against xzdec.exe, built from the
+#      same liblzma, on the same payload, both under Wine, writing to the same directory,
+#      paired runs (target: at most 1.05 times);
+#   3. the peak memory of setup.exe while it decodes, less the mapped payload (target: at
+#      most 72 MiB);
+#   4. the size of the 32-bit setup.exe without a payload (target: at most 96 KiB).
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+root=$PWD
+x64=$(realpath -m "${1:-build/windows-x64}")
+i686=$(realpath -m "${2:-build/windows}")
+runs=${BENCH_RUNS:-5}
+
+[ -f "$x64/CMakeCache.txt" ] || cmake --preset windows-x64 -B "$x64" >/dev/null
+[ -f "$i686/CMakeCache.txt" ] || cmake --preset windows -B "$i686" >/dev/null
+echo "== building (the first time makes and packs the 70 MB package: about a minute)"
+cmake --build "$x64" -j2 --target bench_payload_decode bench_payload_setup >/dev/null
+cmake --build "$i686" -j2 --target bench_setup_nopayload >/dev/null
+
+data=$x64/bench/payload
+setup_exe=$data/bin/setup.exe
+xzdec_exe=${VORLANE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vorlane-setup}/x86_64-w64-mingw32/bin/xzdec.exe
+work=$data/work
+mkdir -p "$work"
+win() { echo "Z:${1//\//\\}"; }
+
+export WINEPREFIX=$x64/wine/bench
+scripts/wine-prefix.sh "$WINEPREFIX" win64
+. scripts/wine-env.sh
+wine_run() { "$VORLANE_WINE" "$@"; }
+now() { date +%s%N; }
+seconds() { awk -v ns="$1" 'BEGIN { printf "%.3f", ns / 1e9 }'; }
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+payload_size=$(stat -c %s "$data/package.xz")
+decoded_size=$(stat -c %s "$data/package.bin")
+echo "== payload: $payload_size bytes packed, $decoded_size bytes decoded"
+
+echo
+echo "== 1. decoder: setup_xzDecodeToFile to a file vs lzma_stream_buffer_decode to memory"
+wine_run "$x64/bench/bench_payload_decode.exe" "$(win "$data/package.xz")" \
+  "$(win "$work/decoded.bin")" "$runs" </dev/null
+rm -f "$work/decoded.bin"
+
+echo
+echo "== 2. whole executable: setup.exe --quiet --xzdec vs xzdec.exe, $runs paired runs"
+setup_times=() xzdec_times=()
+for i in $(seq "$runs"); do
+  rm -f "$work"/*.msi "$work"/msi*.tmp "$work/xzdec.out"
+  t0=$(now)
+  (cd "$work" && wine_run "$setup_exe" --quiet --xzdec </dev/null)
+  t1=$(now)
+  (cd "$work" && wine_run "$xzdec_exe" "$(win "$data/package.xz")" >"$work/xzdec.out" </dev/null)
+  t2=$(now)
+  setup_times+=($((t1 - t0))) xzdec_times+=($((t2 - t1)))
+  echo "run $i: setup.exe $(seconds $((t1 - t0))) s, xzdec.exe $(seconds $((t2 - t1))) s"
+done
+cmp "$work/setup.msi" "$data/package.bin" && cmp "$work/xzdec.out" "$data/package.bin" &&
+  echo "both outputs equal the package"
+ms=$(printf '%s\n' "${setup_times[@]}" | median)
+mx=$(printf '%s\n' "${xzdec_times[@]}" | median)
+bs=$(printf '%s\n' "${setup_times[@]}" | sort -n | head -1)
+bx=$(printf '%s\n' "${xzdec_times[@]}" | sort -n | head -1)
+echo "median: setup.exe $(seconds "$ms") s, xzdec.exe $(seconds "$mx") s"
+echo "best:   setup.exe $(seconds "$bs") s, xzdec.exe $(seconds "$bx") s"
+# On a machine shared with other work the best runs are the least disturbed ones.
+awk -v a="$ms" -v b="$mx" -v c="$bs" -v d="$bx" \
+  'BEGIN { printf "ratio %.3f of the medians, %.3f of the best runs (target at most 1.05)\n", a / b, c / d }'
+rm -f "$work"/*.msi "$work/xzdec.out"
+
+echo
+echo "== 3. peak memory of setup.exe --quiet --xzdec"
+# The Wine process that runs setup.exe is the one started here (the loader execs in place);
+# its /proc status is read every 10 ms until it ends. RssAnon is the process's private
+# memory in use (heap, liblzma's dictionary, stacks, and the image sections that Wine reads
+# into private pages, the payload among them); VmHWM is the kernel's peak of all resident
+# memory, shared libraries included.
+peak_anon=0 hwm=0
+(cd "$work" && exec "$VORLANE_WINE" "$setup_exe" --quiet --xzdec </dev/null) &
+pid=$!
+while status=$(cat "/proc/$pid/status" 2>/dev/null); do
+  anon=$(awk '/^RssAnon:/ { print $2 }' <<<"$status")
+  h=$(awk '/^VmHWM:/ { print $2 }' <<<"$status")
+  [ -n "$anon" ] && [ "$anon" -gt "$peak_anon" ] && peak_anon=$anon
+  [ -n "$h" ] && hwm=$h
+  sleep 0.01
+done
+wait "$pid" || true
+rm -f "$work"/*.msi
+payload_kib=$(( (payload_size + 1023) / 1024 ))
+echo "peak RssAnon $((peak_anon / 1024)) MiB, VmHWM $((hwm / 1024)) MiB, payload $((payload_kib / 1024)) MiB"
+echo "peak private memory less the payload: $(( (peak_anon - payload_kib) / 1024 )) MiB (target at most 72 MiB)"
+
+echo
+echo "== 4. size of the 32-bit setup.exe without a payload"
+size=$(stat -c %s "$i686/bench/nopayload/setup.exe")
+awk -v s="$size" 'BEGIN { printf "%d bytes = %.1f KiB (target at most 96 KiB)\n", s, s / 1024 }'
+wineserver -k 2>/dev/null || true

@@ -1,0 +1,2 @@
+@echo off
+type "%~dp0readme.txt"
