@@ -35,9 +35,9 @@ set +e
 "$VORLANE_WINE" "$build/tests/e2e/runwait.exe" "$build/setup.exe" --quiet /qn
 code=$?
 set -e
-wineserver -w
 
-echo "== installed under ${installdir#$WINEPREFIX/drive_c/}"
+rel=${installdir#$WINEPREFIX/drive_c/}
+echo "== installed under C:\${rel//\//\}"
 if [ -d "$installdir" ]; then
   (cd "$installdir" && find . -type f -printf '%10s  %P\n' | sort -k2)
   echo "== readme.txt"
@@ -47,7 +47,7 @@ else
   echo "(nothing)"
 fi
 echo "== the decoded package left in the temporary directory (expected: none)"
-ls "$WINEPREFIX/drive_c/users/$USER/Temp/" 2>/dev/null | grep -i '\.msi$\|^msi' || echo "(none)"
+ls "$WINEPREFIX/drive_c/users/$(id -un)/Temp/" 2>/dev/null | grep -i '\.msi$\|^msi' || echo "(none)"
 wineserver -k || true
 echo "== exit code (low 8 bits as the shell sees it): $code"
 exit "$code"
