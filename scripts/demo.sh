@@ -37,7 +37,7 @@ code=$?
 set -e
 
 rel=${installdir#$WINEPREFIX/drive_c/}
-echo "== installed under C:\${rel//\//\}"
+echo "== installed under C:\\$(printf %s "$rel" | tr / '\\\\')"
 if [ -d "$installdir" ]; then
   (cd "$installdir" && find . -type f -printf '%10s  %P\n' | sort -k2)
   echo "== readme.txt"
