@@ -180,6 +180,18 @@ DWORD finish(Child& child)
     return code;
 }
 
+DWORD runThroughDialog(const RunOptions& options, Dialog* shown)
+{
+    Child child = start(options);
+    *shown = Dialog();
+    if (waitDialog(child, shown)) {
+        answer(*shown, shown->yesNo ? IDNO : IDOK);
+    } else {
+        ADD_FAILURE() << "no dialog from " << options.exe << " " << options.args;
+    }
+    return finish(child);
+}
+
 DWORD runQuiet(const RunOptions& options)
 {
     Child child = start(options);

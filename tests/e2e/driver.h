@@ -58,6 +58,10 @@ void answer(const Dialog& dialog, int button);
 // and returns 0xFFFFFFFF. Closes the handle.
 DWORD finish(Child& child);
 
+// A run that should show one dialog: it is answered with OK (No when it asks a question) and
+// kept in *shown; fails the test when none appears. Returns the exit code.
+DWORD runThroughDialog(const RunOptions& options, Dialog* shown);
+
 // start + finish for runs that show no dialog; fails the test if a dialog appears.
 DWORD runQuiet(const RunOptions& options);
 

@@ -217,6 +217,18 @@ void expectInstalled(const std::string& what)
     removeTreeW(kInstallRoot);
 }
 
+// Either the install succeeds, or the run fails with the expected code; nothing stays in temp.
+void expectOutcome(const SetupRun& run, DWORD code, const std::wstring& temp, const std::string& what)
+{
+    if (code == 0) {
+        EXPECT_EQ(quietCode(run), 0u) << what;
+        expectInstalled(what);
+    } else {
+        EXPECT_EQ(failureCode(run), code) << what;
+    }
+    expectNothingIn(temp, what);
+}
+
 } // namespace
 
 // ---- 1. A temporary directory that cannot be written ---------------------------------------
@@ -415,13 +427,7 @@ TEST(FaultLongTempPath, TheDerivedNameTheGeneratedNameOrAClearCode)
         std::string what = "directory of " + std::to_string(c.length) + " characters, "
                          + utf8(c.exe->substr(c.exe->rfind(L'\\') + 1));
         SetupRun run = {*c.exe, installArgs(), temp, L""};
-        if (c.code == 0) {
-            EXPECT_EQ(quietCode(run), 0u) << what;
-            expectInstalled(what);
-        } else {
-            EXPECT_EQ(failureCode(run), c.code) << what;
-        }
-        expectNothingIn(temp, what);
+        expectOutcome(run, c.code, temp, what);
     }
     removeTreeW(base);
 }
@@ -458,13 +464,7 @@ TEST(FaultNonAscii, NamesInsideAndOutsideTheCodePage)
         ASSERT_TRUE(CopyFileW(widen(variantExe("demo")).c_str(), exe.c_str(), FALSE));
         std::string what = utf8(exe.substr(scratch.size() + 1));
         SetupRun run = {exe, installArgs(), temp, L""};
-        if (c.code == 0) {
-            EXPECT_EQ(quietCode(run), 0u) << what;
-            expectInstalled(what);
-        } else {
-            EXPECT_EQ(failureCode(run), c.code) << what;
-        }
-        expectNothingIn(temp, what);
+        expectOutcome(run, c.code, temp, what);
         std::vector<std::wstring> beside = {c.exeName, L"t"};
         std::sort(beside.begin(), beside.end());
         EXPECT_EQ(filesIn(dir), beside) << what << ": left" << listing(filesIn(dir));

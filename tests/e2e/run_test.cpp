@@ -147,36 +147,28 @@ TEST(Wow64Question, QuietAndXzdecAreNotAsked)
     std::string temp = makeScratchDir("wow64-quiet");
     EXPECT_EQ(runQuiet(options(variantExe("wow64"), "--quiet", temp)), kNoPayload);
     // --xzdec alone: the first dialog is the error report, not the question.
-    Child child = start(options(variantExe("wow64"), "--xzdec", temp));
     Dialog dialog;
-    ASSERT_TRUE(waitDialog(child, &dialog));
+    EXPECT_EQ(runThroughDialog(options(variantExe("wow64"), "--xzdec", temp), &dialog), 0u);
     expectErrorDialog(dialog, "setup", kNoPayload);
-    answer(dialog, IDOK);
-    EXPECT_EQ(finish(child), 0u);
     removeTree(temp);
 }
 
 TEST(Wow64Question, NotAskedOfANativeProcess)
 {
     std::string temp = makeScratchDir("native");
-    Child child = start(options(variantExe("nopayload"), "", temp));
     Dialog dialog;
-    ASSERT_TRUE(waitDialog(child, &dialog));
+    runThroughDialog(options(variantExe("nopayload"), "", temp), &dialog);
     EXPECT_FALSE(dialog.yesNo) << "asked: " << dialog.text;
-    answer(dialog, IDOK);
-    finish(child);
     removeTree(temp);
 }
 
 TEST(ErrorReport, DialogNamesProgramCodeUnitLineAndSystemText)
 {
     std::string temp = makeScratchDir("report");
-    Child child = start(options(variantExe("nopayload"), "", temp));
     Dialog dialog;
-    ASSERT_TRUE(waitDialog(child, &dialog));
+    EXPECT_EQ(runThroughDialog(options(variantExe("nopayload"), "", temp), &dialog), 0u)
+        << "a shown dialog ends the run with 0";
     expectErrorDialog(dialog, "setup", kNoPayload);
-    answer(dialog, IDOK);
-    EXPECT_EQ(finish(child), 0u) << "a shown dialog ends the run with 0";
     removeTree(temp);
 }
 
@@ -185,11 +177,9 @@ TEST(ErrorReport, QuietShowsNothingAndExitsWithTheCode)
     std::string temp = makeScratchDir("report-quiet");
     EXPECT_EQ(runQuiet(options(variantExe("nopayload"), "--quiet", temp)), kNoPayload);
     // --quiet is a switch only at the front of the pass-through text.
-    Child child = start(options(variantExe("nopayload"), "--allow-elevation --quiet", temp));
     Dialog dialog;
-    ASSERT_TRUE(waitDialog(child, &dialog));
-    answer(dialog, IDOK);
-    EXPECT_EQ(finish(child), 0u);
+    EXPECT_EQ(runThroughDialog(options(variantExe("nopayload"), "--allow-elevation --quiet", temp),
+                               &dialog), 0u);
     removeTree(temp);
 }
 
@@ -202,12 +192,9 @@ TEST(ErrorReport, CaptionIsTheProgramNameOfTheCopy)
     for (const auto& name : names) {
         std::string exe = dir + "\\" + name.first;
         copyFile(variantExe("nopayload"), exe);
-        Child child = start(options(exe, "", dir));
         Dialog dialog;
-        ASSERT_TRUE(waitDialog(child, &dialog)) << name.first;
+        EXPECT_EQ(runThroughDialog(options(exe, "", dir), &dialog), 0u) << name.first;
         expectErrorDialog(dialog, name.second, kNoPayload);
-        answer(dialog, IDOK);
-        EXPECT_EQ(finish(child), 0u);
     }
     removeTree(dir);
 }
