@@ -89,13 +89,10 @@ static DWORD createTarget(char* path, size_t dirLen, HANDLE* file)
     return createGeneratedFile(path, dirLen, file);
 }
 
-// What is done with the decoded file depends on the payload kind fixed at build time.
+// What is done with the decoded file depends on the payload kind fixed at build time. Only
+// "msi" is installed; "bspatch" and unknown kinds are not implemented.
 static DWORD dispatchPayload(const char* path)
 {
-    if (_strnicmp(g_payloadKind, "bspatch", 3) == 0) {
-        SETUP_RECORD(ERROR_CALL_NOT_IMPLEMENTED);
-        return ERROR_CALL_NOT_IMPLEMENTED;
-    }
     if (_strnicmp(g_payloadKind, "msi", 3) != 0) {
         SETUP_RECORD(ERROR_CALL_NOT_IMPLEMENTED);
         return ERROR_CALL_NOT_IMPLEMENTED;

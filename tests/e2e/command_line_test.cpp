@@ -20,6 +20,28 @@ RunOptions setupRun(const std::string& args, const std::string& temp)
     return o;
 }
 
+// A run of parent.exe (or a copy of it) that starts the demo setup with setupArgs and then
+// waits for the named event ("-": for ever), in the scratch directory dir.
+RunOptions parentRun(const std::string& exe, const std::string& event,
+                     const std::string& setupArgs, const std::string& dir)
+{
+    RunOptions o;
+    o.exe = exe;
+    o.args = event + " \"" + variantExe("demo") + "\" " + setupArgs;
+    o.cwd = dir;
+    o.env = {{"TMP", dir}, {"TEMP", dir}, {"VORLANE_AUTOUPDATE_INSTALLDIR", kUnset}};
+    return o;
+}
+
+// Lets a parent started by parentRun end.
+void releaseParent(const char* event)
+{
+    HANDLE release = OpenEventA(EVENT_MODIFY_STATE, FALSE, event);
+    ASSERT_NE(release, nullptr);
+    SetEvent(release);
+    CloseHandle(release);
+}
+
 // The demo is a 32-bit package: on 64-bit Windows its default directory is under the 32-bit
 // program-files folder.
 std::string defaultDir()
@@ -86,12 +108,8 @@ TEST(UpdaterRoute, TerminatesTheUpdaterAndInstallsWhereItSays)
     std::string target = "C:\\Updated App";
     removeTree(target);
 
-    RunOptions o;
-    o.exe = updater;
-    o.args = "- \"" + variantExe("demo") + "\" --wait-parent --allow-elevation \"" + target + "\"";
-    o.cwd = dir;
-    o.env = {{"TMP", dir}, {"TEMP", dir}, {"VORLANE_AUTOUPDATE_INSTALLDIR", kUnset}};
-    Child child = start(o);
+    Child child = start(
+        parentRun(updater, "-", "--wait-parent --allow-elevation \"" + target + "\"", dir));
     // The updater itself would wait for ever: it ends only because setup.exe terminates it.
     EXPECT_EQ(finish(child), 0u) << "the updater was not terminated with exit code 0";
     // No /qn on this route: the package has no dialogs of its own, so the installer runs
@@ -110,20 +128,13 @@ TEST(UpdaterRoute, AParentWithAnotherNameIsLeftAlone)
     copyFile(g_bin + "\\..\\parent.exe", parent);
     std::string target = "C:\\Not Updated";
     removeTree(target);
-    RunOptions o;
-    o.exe = parent;
-    o.args = "vorlane-e2e-release \"" + variantExe("demo") + "\" --allow-elevation \"" + target + "\"";
-    o.cwd = dir;
-    o.env = {{"TMP", dir}, {"TEMP", dir}, {"VORLANE_AUTOUPDATE_INSTALLDIR", kUnset}};
-    Child child = start(o);
+    Child child = start(
+        parentRun(parent, "vorlane-e2e-release", "--allow-elevation \"" + target + "\"", dir));
     EXPECT_TRUE(waitForFile(target + "\\readme.txt", 180000));
     EXPECT_TRUE(waitForNoProcess("setup.exe", 180000));
     EXPECT_EQ(WaitForSingleObject(child.process, 0), static_cast<DWORD>(WAIT_TIMEOUT))
         << "the launcher was ended";
-    HANDLE release = OpenEventA(EVENT_MODIFY_STATE, FALSE, "vorlane-e2e-release");
-    ASSERT_NE(release, nullptr);
-    SetEvent(release);
-    CloseHandle(release);
+    releaseParent("vorlane-e2e-release");
     EXPECT_EQ(finish(child), 3u);
     removeTree(target);
     removeTree(dir);
@@ -161,13 +172,10 @@ TEST(ParentWait, ThePackageIsHeldLockedAndNotInstalledUntilTheParentEnds)
     std::string dir = makeScratchDir("wait");
     std::string target = "C:\\Waited\\Demo";
     removeTree(target);
-    RunOptions o;
-    o.exe = g_bin + "\\..\\parent.exe";
-    o.args = "vorlane-e2e-wait \"" + variantExe("demo") + "\" --wait-parent --quiet /qn "
-             "VORLANE_AUTOUPDATE_INSTALLDIR=\"" + target + "\"";
-    o.cwd = dir;
-    o.env = {{"TMP", dir}, {"TEMP", dir}, {"VORLANE_AUTOUPDATE_INSTALLDIR", kUnset}};
-    Child parent = start(o);
+    Child parent = start(parentRun(g_bin + "\\..\\parent.exe", "vorlane-e2e-wait",
+                                   "--wait-parent --quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\""
+                                       + target + "\"",
+                                   dir));
     std::string package = dir + "\\setup.msi";
     ASSERT_TRUE(waitForFile(package, 60000)) << "no decoded package";
     Sleep(3000);
@@ -182,10 +190,7 @@ TEST(ParentWait, ThePackageIsHeldLockedAndNotInstalledUntilTheParentEnds)
     }
     EXPECT_FALSE(fileExists(target + "\\readme.txt")) << "installed before the parent ended";
 
-    HANDLE release = OpenEventA(EVENT_MODIFY_STATE, FALSE, "vorlane-e2e-wait");
-    ASSERT_NE(release, nullptr);
-    SetEvent(release);
-    CloseHandle(release);
+    releaseParent("vorlane-e2e-wait");
     EXPECT_EQ(finish(parent), 3u);
     EXPECT_TRUE(waitForFile(target + "\\readme.txt", 180000)) << "not installed after the wait";
     EXPECT_TRUE(waitForNoProcess("setup.exe", 180000));
