@@ -34,5 +34,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 
-# Wine runs the tests; the wrapper picks the prefix and silences Wine's own chatter.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+# Wine runs the tests; the wrapper picks the prefix and silences Wine's own chatter. 32-bit
+# programs go through i386.sh, which lets them run on kernels that refuse 32-bit code.
+get_filename_component(scripts ${CMAKE_CURRENT_LIST_DIR}/../scripts ABSOLUTE)
+if(VORLANE_ARCH STREQUAL "i686")
+  set(VORLANE_RUN_I386 ${scripts}/i386.sh)
+else()
+  set(VORLANE_RUN_I386 "")
+endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${VORLANE_RUN_I386} ${scripts}/wine-run.sh)

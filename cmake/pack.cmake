@@ -30,7 +30,7 @@ endfunction()
 # payloads); NO_PAYLOAD leaves RCDATA 12 out. KIND defaults to VORLANE_PAYLOAD_KIND.
 # EXCLUDE_FROM_ALL: built only when asked for (benchmark builds of large packages).
 function(vorlane_add_setup)
-  cmake_parse_arguments(S "NO_PAYLOAD;WOW64_PROBE;EXCLUDE_FROM_ALL" "NAME;MSI;PAYLOAD;KIND;OUTPUT_NAME" "" ${ARGN})
+  cmake_parse_arguments(S "NO_PAYLOAD;EXCLUDE_FROM_ALL" "NAME;MSI;PAYLOAD;KIND;OUTPUT_NAME" "" ${ARGN})
   if(NOT S_KIND)
     set(S_KIND "${VORLANE_PAYLOAD_KIND}")
   endif()
@@ -79,11 +79,6 @@ ${payload_line}
   # Stripped, ASLR and DEP, and no link time stamp, so that a build can be reproduced.
   target_link_options(${S_NAME} PRIVATE -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
                       -Wl,--no-insert-timestamp)
-  if(S_WOW64_PROBE)
-    # Test variant: the executable answers its own IsWow64Process with TRUE.
-    target_sources(${S_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/e2e/wow64_probe.cpp)
-    target_compile_definitions(${S_NAME} PRIVATE SETUP_WOW64_MODULE=nullptr)
-  endif()
   if(S_OUTPUT_NAME)
     set_target_properties(${S_NAME} PROPERTIES OUTPUT_NAME ${S_OUTPUT_NAME})
   endif()

@@ -76,7 +76,32 @@ build_xz() {
       CFLAGS="-O2" >/dev/null && make -s -j"$(nproc)" >/dev/null && make -s install >/dev/null)
 }
 
+# QEMU's user-mode emulator, for kernels that refuse 32-bit code (scripts/i386.sh uses it).
+# Bookworm's own qemu 7.2 starts a Wine process in about a minute; the backported one in a
+# fraction of a second. Fetched with a private package list, so the system's apt setup stays
+# as it is; only the static qemu-i386 is kept.
+fetch_qemu() {
+  local dir=$CACHE/qemu
+  [ -x "$dir/qemu-i386" ] && return
+  /lib/ld-linux.so.2 --version >/dev/null 2>&1 && return
+  echo "bootstrap: fetching qemu-i386 from bookworm-backports into $dir" >&2
+  local work
+  work=$(mktemp -d)
+  mkdir -p "$work/lists/partial" "$work/cache/archives/partial" "$dir"
+  echo 'deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm-backports main' \
+    > "$work/sources.list"
+  local apt=(-o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts=/dev/null
+             -o Dir::State::Lists="$work/lists" -o Dir::Cache="$work/cache" -o APT::Sandbox::User=root)
+  apt-get "${apt[@]}" update -qq
+  (cd "$work" && apt-get "${apt[@]}" download -qq qemu-user 2>/dev/null)
+  dpkg-deb -x "$work"/qemu-user_*.deb "$work/x"
+  install -m 755 "$work/x/usr/bin/qemu-i386" "$dir/qemu-i386.new"
+  mv "$dir/qemu-i386.new" "$dir/qemu-i386"
+  rm -rf "$work"
+}
+
 install_packages
+fetch_qemu
 
 for TRIPLE in "${TRIPLES[@]}"; do
   PREFIX=$CACHE/$TRIPLE

@@ -1,38 +1,28 @@
 #!/usr/bin/env bash
-# The main job: build setup.exe with the demo package packed in, run it under Wine with the
-# real Windows Installer, and show what got installed and the exit code.
+# The main job: build the 32-bit setup.exe with the demo package packed in, run it under Wine in
+# a 64-bit prefix with the real Windows Installer, and show what got installed and the exit code.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
 
 bash scripts/bootstrap.sh >/dev/null
 
-# The shipped build is 32-bit; where this kernel cannot run 32-bit code, the 64-bit bench
-# build of the same sources runs instead.
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then preset=windows; else preset=windows-x64; fi
-echo "== building setup.exe (preset $preset)"
+echo "== building setup.exe (32-bit)"
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target setup >/dev/null
-if [ "$preset" != windows ]; then
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target setup runwait >/dev/null
-else
-  cmake --build --preset windows --target runwait >/dev/null
-fi
-build=$root/build/$preset
-ls -l "$root/build/windows/setup.exe"
+cmake --build --preset windows --target setup runwait >/dev/null
+build=$root/build/windows
+ls -l "$build/setup.exe"
 
+# i386.sh lets the 32-bit programs run where the kernel refuses 32-bit code.
 export WINEPREFIX=$build/wine/demo
-echo "== preparing the Wine prefix $WINEPREFIX"
-scripts/wine-prefix.sh "$WINEPREFIX" win64
-. scripts/wine-env.sh
+echo "== preparing the 64-bit Wine prefix $WINEPREFIX"
+scripts/i386.sh scripts/wine-prefix.sh "$WINEPREFIX" win64
 
 installdir="$WINEPREFIX/drive_c/Program Files (x86)/Vorlane Demo"
-[ -d "$WINEPREFIX/drive_c/Program Files (x86)" ] || installdir="$WINEPREFIX/drive_c/Program Files/Vorlane Demo"
 rm -rf "$installdir"
 echo "== running: setup.exe --quiet /qn   (unattended; --quiet also skips the 32-bit question)"
 set +e
-"$VORLANE_WINE" "$build/tests/e2e/runwait.exe" "$build/setup.exe" --quiet /qn
+scripts/i386.sh scripts/wine-run.sh "$build/tests/e2e/runwait.exe" "$build/setup.exe" --quiet /qn
 code=$?
 set -e
 

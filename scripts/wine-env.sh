@@ -1,11 +1,15 @@
-# Sourced by the Wine scripts: quiet Wine, no Mono or Gecko installers, and the 64-bit loader
-# when it is there (it starts 32-bit programs itself where the kernel can run them; Debian's
-# "wine" front end insists on the 32-bit loader whenever it is installed).
+# Sourced by the Wine scripts: quiet Wine, no Mono or Gecko installers, and the loader that can
+# run here. Where 32-bit code runs (on such kernels, or under scripts/i386.sh) that is the
+# 32-bit loader, as Debian's "wine" front end picks it: it serves both kinds of prefix and hands
+# 64-bit programs to the 64-bit loader. Elsewhere only the 64-bit loader and 64-bit prefixes
+# can work.
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-if [ -x /usr/lib/wine/wine64 ]; then
+if /lib/ld-linux.so.2 --version >/dev/null 2>&1 && [ -x /usr/lib/wine/wine ]; then
+  VORLANE_WINE=/usr/lib/wine/wine
+elif [ -x /usr/lib/wine/wine64 ]; then
   VORLANE_WINE=/usr/lib/wine/wine64
-  export WINELOADER=${WINELOADER:-/usr/lib/wine/wine64}
 else
   VORLANE_WINE=wine
 fi
+export WINELOADER=${WINELOADER:-$VORLANE_WINE}

@@ -12,6 +12,8 @@ mkdir -p "$dir"
 export WINEPREFIX=$(cd "$dir" && pwd)
 if [ ! -f "$WINEPREFIX/.vorlane-ready" ]; then
   if [ "$arch" = win32 ]; then export WINEARCH=win32; else export WINEARCH=win64; fi
+  # (A 64-bit prefix made where only the 64-bit loader runs has an empty syswow64: no 32-bit
+  # program starts in it later.)
   "$VORLANE_WINE" wineboot --init >/dev/null 2>&1 </dev/null
   "$VORLANE_WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 </dev/null
   if [ -n "$standin" ]; then

@@ -1,18 +1,11 @@
 // The question asked when a 32-bit build runs on 64-bit Windows.
 #include "setup.h"
 
-// The module that exports IsWow64Process. Test builds name the executable itself (nullptr),
-// which then exports a stand-in, so that the question can be tested where no 32-bit program
-// can run.
-#ifndef SETUP_WOW64_MODULE
-#define SETUP_WOW64_MODULE "kernel32"
-#endif
-
 bool setup_confirmWow64()
 {
     // Looked up at run time: systems without WOW64 have no such export.
     typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
-    HMODULE kernel = GetModuleHandleA(SETUP_WOW64_MODULE);
+    HMODULE kernel = GetModuleHandleA("kernel32");
     if (kernel == nullptr) {
         return true;
     }

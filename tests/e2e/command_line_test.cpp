@@ -28,6 +28,7 @@ RunOptions parentRun(const std::string& exe, const std::string& event,
     RunOptions o;
     o.exe = exe;
     o.args = event + " \"" + variantExe("demo") + "\" " + setupArgs;
+    o.setupRun = false;
     o.cwd = dir;
     o.env = {{"TMP", dir}, {"TEMP", dir}, {"VORLANE_AUTOUPDATE_INSTALLDIR", kUnset}};
     return o;
@@ -104,7 +105,7 @@ TEST(UpdaterRoute, TerminatesTheUpdaterAndInstallsWhereItSays)
 {
     std::string dir = makeScratchDir("updater");
     std::string updater = dir + "\\up2date.exe";
-    copyFile(g_bin + "\\..\\parent.exe", updater);
+    ASSERT_TRUE(copyFile(g_bin + "\\..\\parent.exe", updater));
     std::string target = "C:\\Updated App";
     removeTree(target);
 
@@ -125,7 +126,7 @@ TEST(UpdaterRoute, AParentWithAnotherNameIsLeftAlone)
 {
     std::string dir = makeScratchDir("other-parent");
     std::string parent = dir + "\\launcher.exe";
-    copyFile(g_bin + "\\..\\parent.exe", parent);
+    ASSERT_TRUE(copyFile(g_bin + "\\..\\parent.exe", parent));
     std::string target = "C:\\Not Updated";
     removeTree(target);
     Child child = start(

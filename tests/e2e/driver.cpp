@@ -4,66 +4,182 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <atomic>
+#include <iterator>
 #include <map>
+#include <mutex>
+#include <sstream>
+#include <thread>
 
 namespace e2e {
 
 std::string g_bin;
 std::map<std::string, std::string> g_paths;
+bool g_wow64;
+
+const char kWow64Question[] =
+    "The version of this file is x86 (32-bit) and the version of Windows you're running is x64 "
+    "(64-bit). It is recommended to install the x64 (64-bit) version of the program.\n\n"
+    "Continue anyway?";
+
+namespace {
+
+std::atomic<int> g_byHand{0};
+std::mutex g_askedLock;
+std::vector<DWORD> g_askedBy; // the process of each question the watcher answered
+
+// The text of a control of another process, read with a bounded wait: a process that has just
+// left its message box may not answer for a while, and the driver must not hang on it.
+std::wstring controlText(HWND control)
+{
+    wchar_t text[4096] = {};
+    DWORD_PTR copied = 0;
+    if (control == nullptr
+        || !SendMessageTimeoutW(control, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text),
+                                SMTO_ABORTIFHUNG, 2000, &copied)) {
+        return L"";
+    }
+    return std::wstring(text, copied);
+}
+
+Dialog readDialog(HWND window)
+{
+    wchar_t caption[1024] = {};
+    GetWindowTextW(window, caption, 1024);
+    std::wstring text = controlText(GetDlgItem(window, 0xFFFF));
+    Dialog dialog;
+    dialog.window = window;
+    dialog.caption = utf8(caption);
+    dialog.text = utf8(text);
+    dialog.yesNo = GetDlgItem(window, IDYES) != nullptr && GetDlgItem(window, IDNO) != nullptr;
+    return dialog;
+}
+
+// A message box on screen with its text in place (a box may show before its text is set).
+bool isMessageBox(HWND window)
+{
+    char cls[64] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    return strcmp(cls, "#32770") == 0 && IsWindowVisible(window)
+        && !controlText(GetDlgItem(window, 0xFFFF)).empty();
+}
+
+// Questions the watcher answers; the test never sees them.
+bool isWatchedQuestion(HWND window)
+{
+    return g_byHand == 0 && lineFeeds(readDialog(window).text) == kWow64Question;
+}
+
+BOOL CALLBACK answerQuestion(HWND window, LPARAM)
+{
+    if (isMessageBox(window) && isWatchedQuestion(window)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        {
+            std::lock_guard<std::mutex> lock(g_askedLock);
+            g_askedBy.push_back(pid);
+        }
+        answer(readDialog(window), IDYES);
+    }
+    return TRUE;
+}
+
+int questionsAskedBy(DWORD pid)
+{
+    std::lock_guard<std::mutex> lock(g_askedLock);
+    return static_cast<int>(std::count(g_askedBy.begin(), g_askedBy.end(), pid));
+}
+
+} // namespace
+
+void watchQuestions()
+{
+    std::thread([] {
+        for (;;) {
+            EnumWindows(answerQuestion, 0);
+            Sleep(100);
+        }
+    }).detach();
+}
+
+QuestionsByHand::QuestionsByHand()
+{
+    ++g_byHand;
+}
+
+QuestionsByHand::~QuestionsByHand()
+{
+    --g_byHand;
+}
+
+bool asksQuestion(const std::string& args)
+{
+    std::istringstream words(args);
+    std::string word;
+    words >> word;
+    if (_stricmp(word.c_str(), "--wait-parent") == 0) {
+        words >> word;
+    }
+    return _stricmp(word.c_str(), "--quiet") != 0 && _stricmp(word.c_str(), "--xzdec") != 0;
+}
 
 std::string variantExe(const std::string& variant)
 {
     return g_bin + "\\" + variant + "\\setup.exe";
 }
 
-// The driver's environment with the changes applied, as a block for CreateProcessA.
-static std::string environmentBlock(const RunOptions& options)
+// The driver's environment with the changes applied, as a block for CreateProcessW.
+static std::wstring environmentBlock(const RunOptions& options)
 {
-    std::map<std::string, std::string> vars;
-    char* block = GetEnvironmentStringsA();
-    for (const char* p = block; *p != '\0'; p += strlen(p) + 1) {
-        std::string entry(p);
-        size_t eq = entry.find('=', 1);
-        if (eq != std::string::npos) {
+    std::map<std::wstring, std::wstring> vars;
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* p = block; *p != L'\0'; p += wcslen(p) + 1) {
+        std::wstring entry(p);
+        size_t eq = entry.find(L'=', 1);
+        if (eq != std::wstring::npos) {
             vars[entry.substr(0, eq)] = entry.substr(eq + 1);
         }
     }
-    FreeEnvironmentStringsA(block);
+    FreeEnvironmentStringsW(block);
     for (const auto& change : options.env) {
+        std::wstring name = widen(change.first);
         // Names are case-insensitive on Windows: drop every spelling of the name first.
         for (auto it = vars.begin(); it != vars.end();) {
-            if (_stricmp(it->first.c_str(), change.first.c_str()) == 0) {
+            if (_wcsicmp(it->first.c_str(), name.c_str()) == 0) {
                 it = vars.erase(it);
             } else {
                 ++it;
             }
         }
         if (change.second != kUnset) {
-            vars[change.first] = change.second;
+            vars[name] = widen(change.second);
         }
     }
-    std::string out;
+    std::wstring out;
     for (const auto& var : vars) {
-        out += var.first + "=" + var.second;
-        out.push_back('\0');
+        out += var.first + L"=" + var.second;
+        out.push_back(L'\0');
     }
-    out.push_back('\0');
+    out.push_back(L'\0');
     return out;
 }
 
 Child start(const RunOptions& options)
 {
-    std::string commandLine = "\"" + options.exe + "\"";
+    std::wstring exe = widen(options.exe);
+    std::wstring commandLine = L"\"" + exe + L"\"";
     if (!options.args.empty()) {
-        commandLine += " " + options.args;
+        commandLine += L" " + widen(options.args);
     }
-    std::string env = environmentBlock(options);
-    STARTUPINFOA si = {};
+    std::wstring env = environmentBlock(options);
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     Child child;
-    if (!CreateProcessA(options.exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                        &env[0], options.cwd.empty() ? nullptr : options.cwd.c_str(), &si, &pi)) {
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, &env[0],
+                        options.cwd.empty() ? nullptr : widen(options.cwd).c_str(), &si, &pi)) {
         ADD_FAILURE() << "cannot start " << options.exe << ": error " << GetLastError();
         return child;
     }
@@ -72,6 +188,9 @@ Child start(const RunOptions& options)
     child.pid = pi.dwProcessId;
     child.started = GetTickCount();
     child.timeoutMs = options.timeoutMs;
+    if (options.setupRun && g_byHand == 0) {
+        child.questions = g_wow64 && asksQuestion(options.args) ? 1 : 0;
+    }
     return child;
 }
 
@@ -108,9 +227,7 @@ static BOOL CALLBACK findDialog(HWND window, LPARAM param)
     auto* search = reinterpret_cast<Search*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    char cls[64] = {};
-    GetClassNameA(window, cls, sizeof cls);
-    if (strcmp(cls, "#32770") == 0 && IsWindowVisible(window) && belongsTo(pid, search->pid)) {
+    if (isMessageBox(window) && belongsTo(pid, search->pid) && !isWatchedQuestion(window)) {
         search->found = window;
         return FALSE;
     }
@@ -124,15 +241,7 @@ bool waitDialog(const Child& child, Dialog* dialog, DWORD timeoutMs)
         Search search = {child.pid, nullptr};
         EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr) {
-            char caption[1024] = {};
-            char text[4096] = {};
-            GetWindowTextA(search.found, caption, sizeof caption);
-            GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
-            dialog->window = search.found;
-            dialog->caption = caption;
-            dialog->text = text;
-            dialog->yesNo = GetDlgItem(search.found, IDYES) != nullptr
-                         && GetDlgItem(search.found, IDNO) != nullptr;
+            *dialog = readDialog(search.found);
             return true;
         }
         if (WaitForSingleObject(child.process, 100) == WAIT_OBJECT_0) {
@@ -160,13 +269,10 @@ DWORD finish(Child& child)
     DWORD left = elapsed < child.timeoutMs ? child.timeoutMs - elapsed : 0;
     DWORD code = 0xFFFFFFFF;
     if (WaitForSingleObject(child.process, left) != WAIT_OBJECT_0) {
-        Dialog dialog;
         Search search = {child.pid, nullptr};
         EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr) {
-            char text[4096] = {};
-            GetDlgItemTextA(search.found, 0xFFFF, text, sizeof text);
-            ADD_FAILURE() << "process still waits in a dialog: " << text;
+            ADD_FAILURE() << "process still waits in a dialog: " << readDialog(search.found).text;
         } else {
             ADD_FAILURE() << "process did not end within " << child.timeoutMs << " ms";
         }
@@ -174,6 +280,11 @@ DWORD finish(Child& child)
         WaitForSingleObject(child.process, 10000);
     } else {
         GetExitCodeProcess(child.process, &code);
+    }
+    if (child.questions >= 0) {
+        EXPECT_EQ(questionsAskedBy(child.pid), child.questions)
+            << "times the 32-bit question was asked (" << (g_wow64 ? "" : "not ")
+            << "a 32-bit process on 64-bit Windows)";
     }
     CloseHandle(child.process);
     child.process = nullptr;
@@ -211,13 +322,13 @@ DWORD runQuiet(const RunOptions& options)
 
 std::string systemText(DWORD code)
 {
-    char* text = nullptr;
-    if (FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
-                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0,
-                       nullptr) == 0) {
+    wchar_t* text = nullptr;
+    if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
+                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text),
+                       0, nullptr) == 0) {
         return "";
     }
-    std::string result(text);
+    std::string result = utf8(text);
     LocalFree(text);
     return result;
 }
@@ -228,81 +339,6 @@ std::string lineFeeds(std::string text)
         text.erase(at, 1);
     }
     return text;
-}
-
-std::string tempDir()
-{
-    char path[MAX_PATH + 1];
-    DWORD n = GetTempPathA(sizeof path, path);
-    return std::string(path, n);
-}
-
-std::string makeScratchDir(const std::string& name)
-{
-    std::string dir = tempDir() + "vorlane-e2e-" + name;
-    removeTree(dir);
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir;
-}
-
-bool fileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::vector<std::string> listFiles(const std::string& dir, const std::string& pattern)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((dir + "\\" + pattern).c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
-        return names;
-    }
-    do {
-        if (strcmp(data.cFileName, ".") != 0 && strcmp(data.cFileName, "..") != 0) {
-            names.push_back(data.cFileName);
-        }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-    return names;
-}
-
-std::string readFile(const std::string& path)
-{
-    std::string content;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return content;
-    }
-    char buffer[65536];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        content.append(buffer, got);
-    }
-    CloseHandle(file);
-    return content;
-}
-
-void copyFile(const std::string& from, const std::string& to)
-{
-    ASSERT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE))
-        << from << " -> " << to << ": error " << GetLastError();
-}
-
-void removeTree(const std::string& dir)
-{
-    for (const std::string& name : listFiles(dir)) {
-        std::string path = dir + "\\" + name;
-        DWORD attributes = GetFileAttributesA(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            removeTree(path);
-        } else {
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA(path.c_str());
-        }
-    }
-    RemoveDirectoryA(dir.c_str());
 }
 
 } // namespace e2e
@@ -323,6 +359,10 @@ int main(int argc, char** argv)
             g_product = argv[i + 1];
         }
     }
+    // A 32-bit build of the driver runs in the same kind of prefix as the setup builds.
+    const char* leg = getenv("VORLANE_WINE_LEG");
+    e2e::g_wow64 = sizeof(void*) == 4 && leg != nullptr && strcmp(leg, "win64") == 0;
+    e2e::watchQuestions();
     if (e2e::g_bin.empty()) {
         fprintf(stderr, "usage: %s --bin DIR [gtest options]\n", argv[0]);
         return 2;

@@ -2,6 +2,8 @@
 // and collects their full exit codes.
 #pragma once
 
+#include "files.h"
+
 #include <windows.h>
 
 #include <map>
@@ -11,6 +13,8 @@
 
 namespace e2e {
 
+using namespace support;
+
 // Where the setup builds are: <bin>\<variant>\setup.exe (set from the command line).
 extern std::string g_bin;
 
@@ -19,6 +23,7 @@ std::string variantExe(const std::string& variant);
 // Named paths given with --path NAME=PATH (demo.msi, smallfs).
 extern std::map<std::string, std::string> g_paths;
 
+// Texts here are UTF-8: paths, arguments, environment, dialog texts.
 struct RunOptions {
     std::string exe;          // full path of the program
     std::string args;         // command line after the program name
@@ -26,6 +31,9 @@ struct RunOptions {
     // Environment changes: value set, or removed when the value is the null text "\x01".
     std::vector<std::pair<std::string, std::string>> env;
     DWORD timeoutMs = 180000; // the whole run; then the process is killed and the test fails
+    // Whether exe is a setup.exe started with args, whose 32-bit question is then checked:
+    // not a program that starts setup.exe itself.
+    bool setupRun = true;
 };
 
 constexpr const char* kUnset = "\x01";
@@ -42,6 +50,31 @@ struct Child {
     DWORD pid = 0;
     DWORD started = 0;
     DWORD timeoutMs = 0;
+    int questions = -1;       // times it must ask the 32-bit question; -1: not checked
+};
+
+// The 32-bit question (string-table entry 2 of setup.exe).
+extern const char kWow64Question[];
+
+// Whether this bench is where the question is asked: a 32-bit build in a 64-bit prefix
+// (VORLANE_WINE_LEG=win64).
+extern bool g_wow64;
+
+// Starts the background watcher that answers the question (see QuestionsByHand).
+void watchQuestions();
+
+// Whether a setup.exe started with these arguments asks the question on 64-bit Windows: every
+// run whose switches do not lead to --quiet or --xzdec.
+bool asksQuestion(const std::string& args);
+
+// The driver answers every question Yes as it appears (a background watcher), and finish()
+// checks that a setup run asked exactly when it must. While one of these lives, questions are
+// left to the test, which finds them with waitDialog.
+struct QuestionsByHand {
+    QuestionsByHand();
+    ~QuestionsByHand();
+    QuestionsByHand(const QuestionsByHand&) = delete;
+    QuestionsByHand& operator=(const QuestionsByHand&) = delete;
 };
 
 // Starts the program; fails the test when it cannot be started.
@@ -55,7 +88,7 @@ bool waitDialog(const Child& child, Dialog* dialog, DWORD timeoutMs = 60000);
 void answer(const Dialog& dialog, int button);
 
 // Waits for the end of the child within its time budget; on time-out kills it, fails the test
-// and returns 0xFFFFFFFF. Closes the handle.
+// and returns 0xFFFFFFFF. Checks the questions it asked. Closes the handle.
 DWORD finish(Child& child);
 
 // A run that should show one dialog: it is answered with OK (No when it asks a question) and
@@ -70,14 +103,5 @@ std::string systemText(DWORD code);
 
 // The text with every CR LF made a plain line feed (dialogs may show either).
 std::string lineFeeds(std::string text);
-
-// Files and directories.
-std::string tempDir();                         // the driver's %TEMP%, with a trailing backslash
-std::string makeScratchDir(const std::string& name); // a fresh empty directory under %TEMP%
-bool fileExists(const std::string& path);
-std::vector<std::string> listFiles(const std::string& dir, const std::string& pattern = "*");
-std::string readFile(const std::string& path);
-void copyFile(const std::string& from, const std::string& to);
-void removeTree(const std::string& dir);
 
 } // namespace e2e

@@ -140,8 +140,8 @@ TEST(Payload, APlantedMsiexecIsNotRun)
 {
     std::string dir = makeScratchDir("planted");
     std::string exe = dir + "\\setup.exe";
-    copyFile(variantExe("demo"), exe);
-    copyFile(g_bin + "\\..\\msiexec_standin.exe", dir + "\\msiexec.exe");
+    ASSERT_TRUE(copyFile(variantExe("demo"), exe));
+    ASSERT_TRUE(copyFile(g_bin + "\\..\\msiexec_standin.exe", dir + "\\msiexec.exe"));
     std::string log = dir + "\\planted-ran.txt";
     std::string target = installDir("Planted\\Demo");
     RunOptions o = setupRun("demo", "--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"" + target + "\"", dir);

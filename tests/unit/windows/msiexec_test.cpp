@@ -1,6 +1,6 @@
 // Running the real Windows Installer of the prefix and reading how it ended.
 #include "setup.h"
-#include "windows/payload_files.h"
+#include "files.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ namespace {
 
 std::wstring example(const char* name)
 {
-    std::string path = payload_files::binaryDir() + "\\examples\\" + name;
+    std::string path = support::binaryDir() + "\\examples\\" + name;
     return std::wstring(path.begin(), path.end());
 }
 

@@ -1,5 +1,6 @@
 // Parent process control with real processes: the test executable starts copies of itself in
 // a role (chosen by its first arguments, before the tests run) and reads what they saw.
+#include "files.h"
 #include "setup.h"
 
 #include <gtest/gtest.h>
@@ -44,28 +45,6 @@ HANDLE startRole(const std::wstring& exe, const std::wstring& args)
     return pi.hProcess;
 }
 
-void writeFile(const wchar_t* path, const std::string& text)
-{
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-std::string readFile(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return "";
-    }
-    char buffer[1024];
-    DWORD n = 0;
-    ReadFile(file, buffer, sizeof buffer, &n, nullptr);
-    CloseHandle(file);
-    return std::string(buffer, n);
-}
-
 void signalEvent(const wchar_t* eventName)
 {
     HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, eventName);
@@ -87,7 +66,7 @@ DWORD roleProbe(wchar_t** args)
     snprintf(text, sizeof text, "%lu %lu %lu %lu %s", static_cast<unsigned long>(code),
              static_cast<unsigned long>(id), static_cast<unsigned long>(codeIdOnly),
              static_cast<unsigned long>(idOnly), name != nullptr ? name : "(none)");
-    writeFile(args[0], text);
+    support::writeFile(support::utf8(args[0]), text);
     return 0;
 }
 
@@ -109,7 +88,7 @@ DWORD roleTerminate(wchar_t** args)
 {
     setup_recordError(markCode, "mark", 1);
     setup_terminateUpdaterParent();
-    writeFile(args[0], std::to_string(setup_getErrorCode()));
+    support::writeFile(support::utf8(args[0]), std::to_string(setup_getErrorCode()));
     signalEvent(args[1]);
     return 0;
 }
@@ -140,7 +119,7 @@ DWORD roleWait(wchar_t** args)
     HANDLE parentHandle = OpenProcess(SYNCHRONIZE, FALSE, wcstoul(args[0], nullptr, 10));
     setup_waitForParent();
     bool ended = parentHandle == nullptr || WaitForSingleObject(parentHandle, 0) == WAIT_OBJECT_0;
-    writeFile(args[1], ended ? "ended" : "running");
+    support::writeFile(support::utf8(args[1]), ended ? "ended" : "running");
     signalEvent(args[2]);
     return 0;
 }
@@ -243,7 +222,7 @@ protected:
         }
         EXPECT_EQ(WaitForSingleObject(done, childTimeout), WAIT_OBJECT_0);
         CloseHandle(done);
-        *recorded = readFile(out_);
+        *recorded = support::readFile(support::utf8(out_));
         return exitCode;
     }
 
@@ -266,7 +245,7 @@ TEST_F(Parent, TheLookupFindsTheRealParentIdAndName)
 
     unsigned long code = 99, id = 0, codeIdOnly = 99, idOnly = 0;
     char name[300] = "";
-    std::string seen = readFile(out_);
+    std::string seen = support::readFile(support::utf8(out_));
     ASSERT_EQ(sscanf(seen.c_str(), "%lu %lu %lu %lu %299[^\n]", &code, &id, &codeIdOnly, &idOnly,
                      name),
               5)
@@ -306,7 +285,7 @@ TEST_F(Parent, TheWaitReturnsOnlyAfterTheParentHasEnded)
     SetEvent(release);
     EXPECT_EQ(WaitForSingleObject(process, childTimeout), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(done, childTimeout), WAIT_OBJECT_0);
-    EXPECT_EQ(readFile(out_), "ended");
+    EXPECT_EQ(support::readFile(support::utf8(out_)), "ended");
     CloseHandle(process);
     CloseHandle(release);
     CloseHandle(done);
@@ -321,7 +300,7 @@ TEST_F(Parent, AParentThatHasEndedCausesNoWait)
     ASSERT_NE(process, nullptr);
     EXPECT_EQ(WaitForSingleObject(process, childTimeout), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(done, childTimeout), WAIT_OBJECT_0);
-    EXPECT_EQ(readFile(out_), "ended");
+    EXPECT_EQ(support::readFile(support::utf8(out_)), "ended");
     CloseHandle(process);
     CloseHandle(done);
 }

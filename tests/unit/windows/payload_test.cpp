@@ -1,7 +1,7 @@
 // The payload road below the resource lookup: target directory and name, decoding, the kind
 // dispatch and the deletion of the decoded file.
 #include "setup.h"
-#include "windows/payload_files.h"
+#include "files.h"
 #include "windows/xz_writer.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +15,9 @@ void test_setPayloadKind(const char* kind); // payload_kind.cpp
 
 namespace {
 
-using payload_files::exists;
-using payload_files::list;
-using payload_files::readFile;
+using support::fileExists;
+using support::listFiles;
+using support::readFile;
 
 const char demoProductCode[] = "{6B0F5F0E-2C43-4C9A-9D7E-3A1E51B6C101}";
 
@@ -35,7 +35,7 @@ protected:
         g_msiexecExtra = nullptr;
         test_setPayloadKind("msi");
 
-        dir_ = payload_files::makeTempDir("payload");
+        dir_ = support::makeScratchDir("payload");
         tmp_ = dir_ + "\\tmp";
         CreateDirectoryA(tmp_.c_str(), nullptr);
         SetCurrentDirectoryA(dir_.c_str());
@@ -55,7 +55,7 @@ protected:
         g_xzdec = saved_.xzdec;
         g_msiexecExtra = saved_.extra;
         test_setPayloadKind("msi");
-        payload_files::removeTree(dir_);
+        support::removeTree(dir_);
     }
 
     static std::string getEnv(const char* name)
@@ -121,9 +121,9 @@ TEST_F(Payload, XzdecKeepsTheDecodedFileInTheCurrentDirectory)
 {
     g_xzdec = 1;
     ASSERT_EQ(run(goodPayload()), 0u);
-    EXPECT_EQ(list(dir_), (std::vector<std::string>{"tmp", derivedName_}));
+    EXPECT_EQ(listFiles(dir_), (std::vector<std::string>{"tmp", derivedName_}));
     EXPECT_TRUE(readFile(dir_ + "\\" + derivedName_) == content());
-    EXPECT_TRUE(list(tmp_).empty());
+    EXPECT_TRUE(listFiles(tmp_).empty());
 }
 
 // A file of the derived name is never touched: the package goes to a name the system
@@ -132,10 +132,10 @@ TEST_F(Payload, AnExistingFileIsLeftAloneForAGeneratedName)
 {
     g_xzdec = 1;
     std::string existing = dir_ + "\\" + derivedName_;
-    ASSERT_TRUE(payload_files::writeFile(existing, "keep"));
+    ASSERT_TRUE(support::writeFile(existing, "keep"));
     ASSERT_EQ(run(goodPayload()), 0u);
     EXPECT_EQ(readFile(existing), "keep");
-    std::vector<std::string> names = list(dir_);
+    std::vector<std::string> names = listFiles(dir_);
     ASSERT_EQ(names.size(), 3u);
     std::string generated;
     for (const std::string& name : names) {
@@ -154,8 +154,8 @@ TEST_F(Payload, AFailedDecodingLeavesNoFile)
         setup_recordError(0, "none", 0);
         EXPECT_EQ(run(corruptPayload()), static_cast<DWORD>(ERROR_WRITE_FAULT)) << xzdec;
         EXPECT_EQ(setup_getErrorCode(), static_cast<DWORD>(ERROR_WRITE_FAULT));
-        EXPECT_EQ(list(dir_), std::vector<std::string>{"tmp"});
-        EXPECT_TRUE(list(tmp_).empty());
+        EXPECT_EQ(listFiles(dir_), std::vector<std::string>{"tmp"});
+        EXPECT_TRUE(listFiles(tmp_).empty());
     }
 }
 
@@ -169,7 +169,7 @@ TEST_F(Payload, KindsWithoutAnInstallerFailAfterDecoding)
         setup_recordError(0, "none", 0);
         EXPECT_EQ(run(goodPayload()), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
         EXPECT_EQ(setup_getErrorCode(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
-        EXPECT_TRUE(list(tmp_).empty());
+        EXPECT_TRUE(listFiles(tmp_).empty());
         // The payload is decoded first: a corrupt one fails there.
         EXPECT_EQ(run(corruptPayload()), static_cast<DWORD>(ERROR_WRITE_FAULT));
     }
@@ -204,7 +204,7 @@ TEST_F(Payload, LongTemporaryDirectories)
         setup_recordError(0, "none", 0);
         EXPECT_EQ(run(goodPayload()), row.expected);
         EXPECT_EQ(setup_getErrorCode(), row.expected);
-        EXPECT_TRUE(list(dir).empty());
+        EXPECT_TRUE(listFiles(dir).empty());
         RemoveDirectoryA(dir.c_str());
     }
 }
@@ -213,7 +213,7 @@ TEST_F(Payload, LongTemporaryDirectories)
 // directory, installed where the extra text says, and the decoded file is gone afterwards.
 TEST_F(Payload, InstallsThePackageAndDeletesTheFile)
 {
-    std::string msi = readFile(payload_files::binaryDir() + "\\examples\\demo.msi");
+    std::string msi = readFile(support::binaryDir() + "\\examples\\demo.msi");
     ASSERT_FALSE(msi.empty());
     std::string target = dir_ + "\\Installed Demo";
     std::wstring extra = L"/qn VORLANE_AUTOUPDATE_INSTALLDIR=\"";
@@ -223,8 +223,8 @@ TEST_F(Payload, InstallsThePackageAndDeletesTheFile)
 
     EXPECT_EQ(run(xz_writer::make(msi).bytes), 0u);
     EXPECT_EQ(readFile(target + "\\readme.txt"), "Vorlane Demo 1.1.0 installed.\r\n");
-    EXPECT_TRUE(exists(target + "\\data\\greeting.dat"));
-    EXPECT_TRUE(list(tmp_).empty());
+    EXPECT_TRUE(fileExists(target + "\\data\\greeting.dat"));
+    EXPECT_TRUE(listFiles(tmp_).empty());
 
     // Leave the prefix as it was.
     std::string uninstall = std::string("msiexec /x ") + demoProductCode + " /qn";
@@ -240,20 +240,20 @@ TEST_F(Payload, InstallsThePackageAndDeletesTheFile)
 
 TEST_F(Payload, AFailedInstallationIsReturnedAndTheFileDeleted)
 {
-    std::string msi = readFile(payload_files::binaryDir() + "\\examples\\failing.msi");
+    std::string msi = readFile(support::binaryDir() + "\\examples\\failing.msi");
     ASSERT_FALSE(msi.empty());
     wchar_t extra[] = L"/qn";
     g_msiexecExtra = extra;
     EXPECT_EQ(run(xz_writer::make(msi).bytes), 1603u);
     EXPECT_EQ(setup_getErrorCode(), 1603u);
-    EXPECT_TRUE(list(tmp_).empty());
+    EXPECT_TRUE(listFiles(tmp_).empty());
 }
 
 // The resource lookup, on executables of this build loaded as data.
 TEST_F(Payload, ExtractResourceHandsThePayloadOnOrNamesTheFailure)
 {
     g_xzdec = 1;
-    std::string bin = payload_files::binaryDir();
+    std::string bin = support::binaryDir();
     HMODULE setup = LoadLibraryExA((bin + "\\setup.exe").c_str(), nullptr,
                                    LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(setup, nullptr);
@@ -282,7 +282,7 @@ TEST_F(Payload, ExtractResourceHandsThePayloadOnOrNamesTheFailure)
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_DATA));
     EXPECT_EQ(setup_getErrorCode(), static_cast<DWORD>(ERROR_INVALID_DATA));
     FreeLibrary(empty);
-    EXPECT_EQ(list(dir_), std::vector<std::string>{"tmp"});
+    EXPECT_EQ(listFiles(dir_), std::vector<std::string>{"tmp"});
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Decoding .xz data into a file: slicing, the end of the stream, corrupt and cut input, and
 // writes that fail or take only part of a piece.
 #include "setup.h"
-#include "windows/payload_files.h"
+#include "files.h"
 #include "windows/xz_writer.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 
 namespace {
 
-using payload_files::readFile;
+using support::readFile;
 
 // 1 MiB of zeros in the payload form, made by
 //   head -c 1048576 /dev/zero | xz --format=xz --check=crc64 -9 -T1 | xxd -i
@@ -41,11 +41,11 @@ class XzDecode : public testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = payload_files::makeTempDir("xz");
+        dir_ = support::makeScratchDir("xz");
         path_ = dir_ + "\\out.bin";
         setup_recordError(0, "none", 0);
     }
-    void TearDown() override { payload_files::removeTree(dir_); }
+    void TearDown() override { support::removeTree(dir_); }
 
     // Decodes input into a new file; the decoded bytes in *output.
     DWORD decode(const std::string& input, std::string* output = nullptr)
@@ -232,7 +232,7 @@ TEST_F(XzDecode, WrongCheckKeepsWhatWasDecoded)
 TEST_F(XzDecode, AFailedWriteReturnsItsOwnCode)
 {
     std::string input = xz_writer::make(xz_writer::noise(30000, 1)).bytes;
-    payload_files::writeFile(path_, "");
+    support::writeFile(path_, "");
     HANDLE readOnly = CreateFileA(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(readOnly, INVALID_HANDLE_VALUE);

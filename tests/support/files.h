@@ -1,0 +1,27 @@
+// Files and directories for the tests that run under Wine. Paths are UTF-8 and reach the system
+// through its wide functions, so that names outside the ANSI code page and paths longer than
+// MAX_PATH work as well as plain ones.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace support {
+
+std::wstring widen(const std::string& utf8);
+std::string utf8(const std::wstring& wide);
+
+std::string tempDir();                                 // %TEMP%, with a trailing backslash
+std::string makeScratchDir(const std::string& name);   // fresh and empty, under tempDir()
+bool fileExists(const std::string& path);
+// Names in dir matching the pattern, "." and ".." left out, sorted.
+std::vector<std::string> listFiles(const std::string& dir, const std::string& pattern = "*");
+std::string readFile(const std::string& path);         // "" when it cannot be read
+bool writeFile(const std::string& path, const std::string& data);
+bool copyFile(const std::string& from, const std::string& to);
+void removeTree(const std::string& dir);
+
+// The build tree, as a test executable in <build>\tests finds it.
+std::string binaryDir();
+
+} // namespace support
