@@ -121,7 +121,7 @@ std::string pack_fixHeaders(pack_Bytes& out, const pack_Image& image, const pack
         }
         imageEnd = rva + span;
     }
-    if (imageEnd > 0xFFFFFFFFull || out.size() > 0xFFFFFFFFull) {
+    if (imageEnd > 0xFFFFFFFFull || uint64_t(out.size()) > 0xFFFFFFFFull) {
         return "the result would be larger than a PE image can be";
     }
     size_t opt = image.optionalOffset;
