@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job: build setup.exe with the demo package packed in, run it under Wine with the
-# real Windows Installer, and show what got installed and the exit code.
+# The main job: pack the demo package into the stub with setup-pack, run the resulting
+# setup.exe under Wine with the real Windows Installer, and show what got installed and the
+# exit code.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
@@ -10,17 +11,14 @@ bash scripts/bootstrap.sh >/dev/null
 # The shipped build is 32-bit; where this kernel cannot run 32-bit code, the 64-bit bench
 # build of the same sources runs instead.
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then preset=windows; else preset=windows-x64; fi
-echo "== building setup.exe (preset $preset)"
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target setup >/dev/null
-if [ "$preset" != windows ]; then
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target setup runwait >/dev/null
-else
-  cmake --build --preset windows --target runwait >/dev/null
-fi
+echo "== building setup-pack and the payload-free stub (preset $preset)"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target setup_stub setup_pack_native vorlane_examples runwait >/dev/null
 build=$root/build/$preset
-ls -l "$root/build/windows/setup.exe"
+mkdir -p "$build/demo"
+echo "== packing the demo package: setup-pack setup-stub.exe demo.msi setup.exe"
+"$build/setup-pack" "$build/setup-stub.exe" "$build/examples/demo.msi" "$build/demo/setup.exe"
+ls -l "$build/setup-stub.exe" "$build/demo/setup.exe"
 
 export WINEPREFIX=$build/wine/demo
 echo "== preparing the Wine prefix $WINEPREFIX"
@@ -32,7 +30,7 @@ installdir="$WINEPREFIX/drive_c/Program Files (x86)/Vorlane Demo"
 rm -rf "$installdir"
 echo "== running: setup.exe --quiet /qn   (unattended; --quiet also skips the 32-bit question)"
 set +e
-"$VORLANE_WINE" "$build/tests/e2e/runwait.exe" "$build/setup.exe" --quiet /qn
+"$VORLANE_WINE" "$build/tests/e2e/runwait.exe" "$build/demo/setup.exe" --quiet /qn
 code=$?
 set -e
 
