@@ -164,6 +164,8 @@ TEST_F(SetupPack, HostileStubsFailWithOneLineAndLeaveTheOutputAlone)
     }
     PackRun missing = pack(fs::path(VORLANE_PE_STUBS) / "tiny-i686.exe", dir_ / "missing.msi", out);
     EXPECT_EQ(missing.code, 1) << missing.err;
+    EXPECT_EQ(pack(dir_ / "stub.exe", dir_ / "package.msi", dir_ / "new.exe").code, 1);
+    EXPECT_FALSE(fs::exists(dir_ / "new.exe"));
     EXPECT_EQ(readFile(out), (pack_Bytes{'k', 'e', 'e', 'p'}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);
 }
