@@ -3,6 +3,11 @@
 // Input: the stub's bytes. A stub that is taken must give an image that reads back with the
 // payload in place, the other resources kept, a true checksum, and that is a fixed point:
 // packing the result again changes nothing.
+//
+// Seeds (also the unit tests' stubs): the smallest MinGW images with the layout of ours, for
+// i686 and x86_64, .rsrc followed by .reloc, linked with `-nostdlib -s -Wl,--dynamicbase` from
+// one pointer variable and a resource script with RCDATA 12 in two languages, a named
+// resource, a resource of a named type and a string table; one of them signed by osslsigncode.
 #include <stdlib.h>
 
 #include "pack.h"
