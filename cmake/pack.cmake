@@ -1,5 +1,6 @@
-# Making setup executables: an .msi is compressed into one .xz stream and embedded as
-# RCDATA 12 (language 1033) next to the string table, manifest, version record and icon.
+# Making setup executables: windres compiles the string table, manifest, version record and
+# icon into the stub, and setup-pack puts the package into the linked stub as RCDATA 12
+# (language 1033), compressed into one .xz stream.
 
 set(VORLANE_MSI "" CACHE FILEPATH "Windows Installer package to pack into setup.exe (default: the demo package)")
 set(VORLANE_PAYLOAD_KIND "msi" CACHE STRING "Payload kind compiled into setup.exe")
@@ -15,6 +16,19 @@ execute_process(COMMAND ${VORLANE_PERL} ${PROJECT_SOURCE_DIR}/scripts/make-icon.
   COMMAND_ERROR_IS_FATAL ANY)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make-icon.pl)
 
+# setup-pack runs at build time on the build machine, so a native copy is built from pack/ as
+# a project of its own, with the host compiler and the system's liblzma.
+include(ExternalProject)
+find_program(VORLANE_HOST_CXX NAMES c++ g++ clang++ REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+set(VORLANE_SETUP_PACK ${CMAKE_BINARY_DIR}/setup-pack)
+ExternalProject_Add(setup_pack_native
+  SOURCE_DIR ${PROJECT_SOURCE_DIR}/pack
+  BINARY_DIR ${CMAKE_BINARY_DIR}/pack-native
+  CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${VORLANE_HOST_CXX}
+  BUILD_ALWAYS ON
+  INSTALL_COMMAND ${CMAKE_COMMAND} -E copy_if_different <BINARY_DIR>/setup-pack ${VORLANE_SETUP_PACK}
+  BUILD_BYPRODUCTS ${VORLANE_SETUP_PACK})
+
 # Compresses an .msi into the payload form that setup.exe decodes: one LZMA2 block with a
 # 64 MiB dictionary, CRC64, single-threaded so that no sizes go into the block header.
 function(vorlane_compress_payload out msi)
@@ -26,8 +40,9 @@ endfunction()
 
 # vorlane_add_setup(NAME target [MSI file | PAYLOAD file | NO_PAYLOAD] [KIND kind]
 #                   [OUTPUT_NAME name] [EXCLUDE_FROM_ALL])
-# MSI packs a package; PAYLOAD embeds the given bytes as they are (for tests of broken
-# payloads); NO_PAYLOAD leaves RCDATA 12 out. KIND defaults to VORLANE_PAYLOAD_KIND.
+# MSI packs a package (setup-pack does it, into the linked executable); PAYLOAD embeds the
+# given bytes as they are, through windres (for tests of broken payloads); NO_PAYLOAD leaves
+# RCDATA 12 out. KIND defaults to VORLANE_PAYLOAD_KIND.
 # EXCLUDE_FROM_ALL: built only when asked for (benchmark builds of large packages).
 function(vorlane_add_setup)
   cmake_parse_arguments(S "NO_PAYLOAD;EXCLUDE_FROM_ALL" "NAME;MSI;PAYLOAD;KIND;OUTPUT_NAME" "" ${ARGN})
@@ -39,8 +54,6 @@ function(vorlane_add_setup)
   set(payload_line "")
   set(deps ${VORLANE_ICON} ${VORLANE_RESOURCES}/setup.manifest)
   if(S_MSI)
-    set(S_PAYLOAD ${gen}/payload.xz)
-    vorlane_compress_payload(${S_PAYLOAD} ${S_MSI})
     # Which package this executable carries, as a Windows program sees the path.
     string(REPLACE "/" "\\" msi_win "Z:${S_MSI}")
     file(WRITE ${gen}/package.txt "${msi_win}")
@@ -79,6 +92,16 @@ ${payload_line}
   # Stripped, ASLR and DEP, and no link time stamp, so that a build can be reproduced.
   target_link_options(${S_NAME} PRIVATE -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
                       -Wl,--no-insert-timestamp)
+  if(S_MSI)
+    # A stub that failed to take its package is removed, so that no build passes it on.
+    add_dependencies(${S_NAME} setup_pack_native)
+    set_property(TARGET ${S_NAME} APPEND PROPERTY LINK_DEPENDS ${S_MSI} ${VORLANE_SETUP_PACK})
+    add_custom_command(TARGET ${S_NAME} POST_BUILD
+      COMMAND sh -c "\"$0\" \"$1\" \"$2\" \"$1\" || { rm -f \"$1\"; exit 1; }"
+              ${VORLANE_SETUP_PACK} $<TARGET_FILE:${S_NAME}> ${S_MSI}
+      COMMENT "Packing ${S_MSI} into ${S_NAME}"
+      VERBATIM)
+  endif()
   if(S_OUTPUT_NAME)
     set_target_properties(${S_NAME} PROPERTIES OUTPUT_NAME ${S_OUTPUT_NAME})
   endif()

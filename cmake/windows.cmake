@@ -65,6 +65,8 @@ else()
   set(VORLANE_SETUP_MSI ${VORLANE_DEMO_MSI})
 endif()
 vorlane_add_setup(NAME setup MSI ${VORLANE_SETUP_MSI})
+# The stub without a payload, beside setup-pack: what a user copies to pack their own package.
+vorlane_add_setup(NAME setup_stub NO_PAYLOAD OUTPUT_NAME setup-stub)
 include(cmake/sign.cmake)
 vorlane_sign(setup)
 

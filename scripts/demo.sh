@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
-# The main job: build the 32-bit setup.exe with the demo package packed in, run it under Wine in
-# a 64-bit prefix with the real Windows Installer, and show what got installed and the exit code.
+# The main job: pack the demo package into the 32-bit stub with setup-pack, run the resulting
+# setup.exe under Wine in a 64-bit prefix with the real Windows Installer, and show what got
+# installed and the exit code.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
 
 bash scripts/bootstrap.sh >/dev/null
 
-echo "== building setup.exe (32-bit)"
+echo "== building setup-pack and the payload-free 32-bit stub"
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target setup runwait >/dev/null
+cmake --build --preset windows --target setup_stub setup_pack_native vorlane_examples runwait >/dev/null
 build=$root/build/windows
-ls -l "$build/setup.exe"
+mkdir -p "$build/demo"
+echo "== packing the demo package: setup-pack setup-stub.exe demo.msi setup.exe"
+"$build/setup-pack" "$build/setup-stub.exe" "$build/examples/demo.msi" "$build/demo/setup.exe"
+ls -l "$build/setup-stub.exe" "$build/demo/setup.exe"
 
 # i386.sh lets the 32-bit programs run where the kernel refuses 32-bit code.
 export WINEPREFIX=$build/wine/demo
@@ -22,7 +26,7 @@ installdir="$WINEPREFIX/drive_c/Program Files (x86)/Vorlane Demo"
 rm -rf "$installdir"
 echo "== running: setup.exe --quiet /qn   (unattended; --quiet also skips the 32-bit question)"
 set +e
-scripts/i386.sh scripts/wine-run.sh "$build/tests/e2e/runwait.exe" "$build/setup.exe" --quiet /qn
+scripts/i386.sh scripts/wine-run.sh "$build/tests/e2e/runwait.exe" "$build/demo/setup.exe" --quiet /qn
 code=$?
 set -e
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Signs a copy of setup.exe with a throw-away self-signed certificate and verifies it; the
-# unsigned file stays as it was.  sign_check.sh EXE WORKDIR
+# unsigned file stays as it was. With SETUP_PACK and PACKAGE, the signed copy is packed again:
+# the signature goes, with a notice, and the result signs anew.
+#   sign_check.sh EXE WORKDIR [SETUP_PACK PACKAGE]
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 exe=$1 work=$2
@@ -20,4 +22,14 @@ if "$here/../../scripts/sign.sh" unsigned.exe sign.p12 wrong 2>/dev/null; then
   echo "signing with a wrong password succeeded"; exit 1
 fi
 cmp "$exe" unsigned.exe
+if [ $# -ge 4 ]; then
+  "$3" setup.exe "$4" packed.exe 2> pack.txt
+  grep -q "removed its Authenticode signature" pack.txt || { cat pack.txt; echo "no notice"; exit 1; }
+  if osslsigncode verify -CAfile cert.pem -in packed.exe >/dev/null 2>&1; then
+    echo "the packed file still carries a signature"; exit 1
+  fi
+  "$here/../../scripts/sign.sh" packed.exe sign.p12 secret
+  osslsigncode verify -CAfile cert.pem -in packed.exe | grep -q "Signature verification: ok"
+  echo "packed: the signature was removed, and the packed file signed and verified"
+fi
 echo "signed and verified"

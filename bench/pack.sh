@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# setup-pack against the xz program, run by hand from the repository's top directory (prints
+# figures, checks nothing):
+#   bench/pack.sh [BUILD-DIR]
+# BUILD-DIR (default build/windows) holds the native setup-pack and setup-stub.exe; it is
+# configured and built when missing. On the 70 MB stand-in package of bench/payload-data.pl,
+# in alternating runs (BENCH_RUNS, default 3):
+#   1. the time of `setup-pack setup-stub.exe PACKAGE OUT` against
+#      `xz --format=xz --check=crc64 -9 -T1` of the same file (target: at most 1.05 times),
+#      wall and CPU (user + system; the steadier figure on a shared machine);
+#   2. the peak resident memory of both (target: setup-pack at most xz's plus the package).
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+build=$(realpath -m "${1:-build/windows}")
+runs=${BENCH_RUNS:-3}
+
+[ -f "$build/CMakeCache.txt" ] || cmake --preset windows -B "$build" >/dev/null
+cmake --build "$build" -j2 --target setup_stub setup_pack_native >/dev/null
+work=$build/bench/pack
+mkdir -p "$work"
+package=$work/package.bin
+[ -f "$package" ] || { echo "== making the 70 MB package"; perl bench/payload-data.pl "$package"; }
+
+# Prints "wall-seconds cpu-seconds peak-KiB" of one command.
+measure() {
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time.txt" "$@" >/dev/null
+  awk '{ print $1, $2 + $3, $4 }' "$work/time.txt"
+}
+
+echo "== $runs alternating runs on $(stat -c %s "$package") bytes"
+xz_total=0 pack_total=0 xz_cpu=0 pack_cpu=0 xz_peak=0 pack_peak=0
+for _ in $(seq "$runs"); do
+  read -r xt xc xm < <(measure sh -c 'exec xz --format=xz --check=crc64 -9 -T1 -c "$0" > "$1"' \
+                      "$package" "$work/package.xz")
+  read -r pt pc pm < <(measure "$build/setup-pack" "$build/setup-stub.exe" "$package" "$work/setup.exe")
+  printf '  xz %6.2f s (CPU %6.2f s) %8d KiB   setup-pack %6.2f s (CPU %6.2f s) %8d KiB\n' \
+    "$xt" "$xc" "$xm" "$pt" "$pc" "$pm"
+  xz_total=$(awk "BEGIN { print $xz_total + $xt }") pack_total=$(awk "BEGIN { print $pack_total + $pt }")
+  xz_cpu=$(awk "BEGIN { print $xz_cpu + $xc }") pack_cpu=$(awk "BEGIN { print $pack_cpu + $pc }")
+  [ "$xm" -gt "$xz_peak" ] && xz_peak=$xm
+  [ "$pm" -gt "$pack_peak" ] && pack_peak=$pm
+done
+package_kib=$(( $(stat -c %s "$package") / 1024 ))
+awk "BEGIN { printf \"time ratio setup-pack / xz: wall %.3f, CPU %.3f (target <= 1.05)\\n\", \
+  $pack_total / $xz_total, $pack_cpu / $xz_cpu }"
+printf 'peak memory: setup-pack %d KiB, xz %d KiB + package %d KiB = %d KiB (target: at most that)\n' \
+  "$pack_peak" "$xz_peak" "$package_kib" $((xz_peak + package_kib))

@@ -1,0 +1,7 @@
+// setup-pack STUB PACKAGE OUTPUT: exit status 0 or 1.
+#include "pack.h"
+
+int main(int argc, char* argv[])
+{
+    return pack_run(argc, argv);
+}

@@ -1,0 +1,120 @@
+// setup-pack: puts a package, XZ-compressed, into a ready-built setup executable as RCDATA 12.
+//
+// Portable C++: the PE work is done on byte buffers (bytes in, bytes out), so that it builds on
+// any host and can be fuzzed; only main.cpp and the file helpers touch the file system.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+using pack_Bytes = std::vector<uint8_t>;
+
+// ---- Compression ---------------------------------------------------------------------------
+
+// Compresses the file at path as `xz --format=xz --check=crc64 -9 -T1` does, byte for byte,
+// reading it in pieces so that the whole package is never held in memory. Returns "" or a
+// one-line error.
+std::string pack_compressFile(const char* path, pack_Bytes* out);
+
+// Decodes the .xz stream and compares the result with the file at path, piece by piece.
+// Returns "" when they are equal, else a one-line reason.
+std::string pack_verifyAgainstFile(const uint8_t* xz, size_t size, const char* path);
+
+// ---- The PE image --------------------------------------------------------------------------
+
+struct pack_Section {
+    size_t headerOffset = 0;  // of its entry in the section table
+    uint32_t virtualSize = 0;
+    uint32_t rva = 0;
+    uint32_t rawSize = 0;
+    uint32_t rawOffset = 0;
+};
+
+struct pack_Image {
+    bool pe32plus = false;
+    size_t coffOffset = 0;      // the COFF file header, after "PE\0\0"
+    size_t optionalOffset = 0;  // the optional header
+    size_t dirOffset = 0;       // the data directories
+    uint32_t dirCount = 0;
+    uint32_t fileAlignment = 0;
+    uint32_t sectionAlignment = 0;
+    uint32_t sizeOfHeaders = 0;
+    std::vector<pack_Section> sections;  // in table order, which is also address order
+    size_t rsrcIndex = 0;                // the section the resource directory opens
+    size_t rawEnd = 0;                   // end of the last section's raw data
+    uint32_t certOffset = 0;             // the certificate table (file offsets), 0 when none
+    uint32_t certSize = 0;
+};
+
+// Resource names and types: an integer id, or a string (UTF-16 code units) when isName.
+struct pack_ResName {
+    bool isName = false;
+    uint16_t id = 0;
+    std::u16string name;
+};
+
+struct pack_Resource {
+    pack_ResName type, name, lang;
+    uint32_t codePage = 0;
+    pack_Bytes data;
+};
+
+constexpr uint16_t kPackRtRcdata = 10;
+constexpr uint16_t kPackPayloadId = 12;
+constexpr uint16_t kPackPayloadLang = 1033;
+
+constexpr size_t kPackDirExport = 0, kPackDirResource = 2, kPackDirSecurity = 4,
+                 kPackDirBaseReloc = 5;
+
+// Reads and checks the headers and the section table. Returns "" or a one-line error.
+std::string pack_readImage(const pack_Bytes& file, pack_Image* image);
+
+// Maps an RVA range to file offsets; the range must lie in one section's raw data.
+bool pack_rvaToOffset(const pack_Image& image, uint32_t rva, uint32_t size, size_t* offset);
+
+// Reads the whole resource tree, in tree order. Returns "" or a one-line error.
+std::string pack_readResources(const pack_Bytes& file, const pack_Image& image,
+                               std::vector<pack_Resource>* resources);
+
+// Lays out a resource section whose first byte will sit at rva: directories sorted as the
+// loader searches them (names first, by code unit; then ids ascending), data 8-byte aligned.
+pack_Bytes pack_buildResources(const std::vector<pack_Resource>& resources, uint32_t rva);
+
+// The image's PE checksum, as the loader and the signing tools compute it (the field itself
+// counted as zero).
+uint32_t pack_checksum(const pack_Bytes& file, size_t checksumOffset);
+
+// The whole edit: file with every RCDATA 12 replaced by one, language 1033, holding payload,
+// and without a certificate table (*removedSignature tells whether there was one). Returns ""
+// or a one-line error.
+std::string pack_replacePayload(const pack_Bytes& file, const pack_Bytes& payload,
+                                pack_Bytes* out, bool* removedSignature);
+
+// The RCDATA 12 of an image, for reading the result back. Returns "" or a one-line error.
+std::string pack_findPayload(const pack_Bytes& file, pack_Bytes* payload);
+
+// ---- Little-endian fields ------------------------------------------------------------------
+
+inline uint32_t pack_get16(const pack_Bytes& b, size_t at) { return b[at] | b[at + 1] << 8; }
+inline uint32_t pack_get32(const pack_Bytes& b, size_t at)
+{
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+inline void pack_put16(pack_Bytes& b, size_t at, uint32_t v)
+{
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+inline void pack_put32(pack_Bytes& b, size_t at, uint32_t v)
+{
+    pack_put16(b, at, v);
+    pack_put16(b, at + 2, v >> 16);
+}
+
+// ---- The command ---------------------------------------------------------------------------
+
+// setup-pack STUB PACKAGE OUTPUT (argv[0] unused). Returns the exit status, 0 or 1; prints one
+// line on stderr for a failure, and a notice when a signature was removed.
+int pack_run(int argc, const char* const argv[]);

@@ -1,0 +1,134 @@
+// Laying out a resource section from a list of resources. The loader searches each directory
+// by binary search, so the entries must be in its order: named entries first, by UTF-16 code
+// unit, then ids ascending. The same function runs twice: once to measure the regions
+// (directories, data entries, names, data), once to write them.
+#include "pack.h"
+
+#include <algorithm>
+
+namespace {
+
+bool pack_nameLess(const pack_ResName& a, const pack_ResName& b)
+{
+    if (a.isName != b.isName) {
+        return a.isName;
+    }
+    return a.isName ? a.name < b.name : a.id < b.id;
+}
+
+bool pack_nameEqual(const pack_ResName& a, const pack_ResName& b)
+{
+    return !pack_nameLess(a, b) && !pack_nameLess(b, a);
+}
+
+const pack_ResName& pack_level(const pack_Resource& r, int level)
+{
+    return level == 0 ? r.type : level == 1 ? r.name : r.lang;
+}
+
+using pack_Order = std::vector<const pack_Resource*>;
+
+struct pack_Layout {
+    pack_Bytes* out = nullptr;  // null while measuring
+    uint32_t rva = 0;
+    size_t dirs = 0, entries = 0, names = 0, data = 0;  // cursors, each in its own region
+};
+
+constexpr size_t pack_align8(size_t v) { return (v + 7) & ~size_t(7); }
+
+void pack_put(pack_Layout& l, size_t at, uint32_t v)
+{
+    if (l.out != nullptr) {
+        pack_put32(*l.out, at, v);
+    }
+}
+
+uint32_t pack_writeName(pack_Layout& l, const pack_ResName& n)
+{
+    if (!n.isName) {
+        return n.id;
+    }
+    size_t at = l.names;
+    l.names += 2 + 2 * n.name.size();
+    if (l.out != nullptr) {
+        pack_put16(*l.out, at, static_cast<uint32_t>(n.name.size()));
+        for (size_t i = 0; i < n.name.size(); ++i) {
+            pack_put16(*l.out, at + 2 + 2 * i, n.name[i]);
+        }
+    }
+    return 0x80000000u | static_cast<uint32_t>(at);
+}
+
+uint32_t pack_writeData(pack_Layout& l, const pack_Resource& r)
+{
+    size_t entry = l.entries, data = l.data;
+    l.entries += 16;
+    l.data = pack_align8(l.data + r.data.size());
+    pack_put(l, entry, l.rva + static_cast<uint32_t>(data));
+    pack_put(l, entry + 4, static_cast<uint32_t>(r.data.size()));
+    pack_put(l, entry + 8, r.codePage);
+    if (l.out != nullptr) {
+        std::copy(r.data.begin(), r.data.end(), l.out->begin() + data);
+    }
+    return static_cast<uint32_t>(entry);
+}
+
+// Writes the directory for the resources [begin, end), which agree on every level above this
+// one; returns its offset.
+uint32_t pack_writeDir(pack_Layout& l, pack_Order::const_iterator begin, pack_Order::const_iterator end,
+                       int level)
+{
+    std::vector<pack_Order::const_iterator> groups;
+    for (auto it = begin; it != end; ++it) {
+        if (groups.empty() || !pack_nameEqual(pack_level(**groups.back(), level), pack_level(**it, level)) ||
+            level == 2) {
+            groups.push_back(it);
+        }
+    }
+    size_t at = l.dirs;
+    l.dirs += 16 + 8 * groups.size();
+    uint32_t named = 0;
+    for (auto g : groups) {
+        named += pack_level(**g, level).isName ? 1 : 0;
+    }
+    pack_put(l, at + 12, named | static_cast<uint32_t>(groups.size() - named) << 16);
+    for (size_t i = 0; i < groups.size(); ++i) {
+        auto groupEnd = i + 1 < groups.size() ? groups[i + 1] : end;
+        size_t entry = at + 16 + 8 * i;
+        pack_put(l, entry, pack_writeName(l, pack_level(**groups[i], level)));
+        uint32_t target = level == 2 ? pack_writeData(l, **groups[i])
+                                     : 0x80000000u | pack_writeDir(l, groups[i], groupEnd, level + 1);
+        pack_put(l, entry + 4, target);
+    }
+    return static_cast<uint32_t>(at);
+}
+
+} // namespace
+
+pack_Bytes pack_buildResources(const std::vector<pack_Resource>& resources, uint32_t rva)
+{
+    pack_Order order;
+    for (const pack_Resource& r : resources) {
+        order.push_back(&r);
+    }
+    std::stable_sort(order.begin(), order.end(), [](const pack_Resource* a, const pack_Resource* b) {
+        for (int level = 0; level < 3; ++level) {
+            if (!pack_nameEqual(pack_level(*a, level), pack_level(*b, level))) {
+                return pack_nameLess(pack_level(*a, level), pack_level(*b, level));
+            }
+        }
+        return false;
+    });
+
+    pack_Layout measure;
+    pack_writeDir(measure, order.begin(), order.end(), 0);
+    pack_Layout write;
+    write.rva = rva;
+    write.entries = measure.dirs;
+    write.names = write.entries + measure.entries;
+    write.data = pack_align8(write.names + measure.names);
+    pack_Bytes out(write.data + measure.data, 0);
+    write.out = &out;
+    pack_writeDir(write, order.begin(), order.end(), 0);
+    return out;
+}

@@ -1,0 +1,81 @@
+// setup-pack's results as Windows reads them: the resource tree through the loader's own
+// enumeration, the checksum through imagehlp, and the repacked executable run.
+#include "driver.h"
+
+#include <imagehlp.h>
+
+#include <gtest/gtest.h>
+
+using namespace e2e;
+
+namespace {
+
+using Tree = std::map<std::string, std::string>;  // "type/name/language" -> bytes
+
+std::string resName(LPCSTR name)
+{
+    return IS_INTRESOURCE(name) ? "#" + std::to_string(reinterpret_cast<ULONG_PTR>(name)) : name;
+}
+
+BOOL CALLBACK onLanguage(HMODULE module, LPCSTR type, LPCSTR name, WORD language, LONG_PTR tree)
+{
+    HRSRC found = FindResourceExA(module, type, name, language);
+    const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    std::string key = resName(type) + "/" + resName(name) + "/" + std::to_string(language);
+    (*reinterpret_cast<Tree*>(tree))[key].assign(data ? data : "", data ? SizeofResource(module, found) : 0);
+    return TRUE;
+}
+
+BOOL CALLBACK onName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR tree)
+{
+    return EnumResourceLanguagesA(module, type, name, onLanguage, tree);
+}
+
+BOOL CALLBACK onType(HMODULE module, LPSTR type, LONG_PTR tree)
+{
+    return EnumResourceNamesA(module, type, onName, tree);
+}
+
+Tree resources(const std::string& exe)
+{
+    Tree tree;
+    HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_NE(module, nullptr) << exe;
+    if (module != nullptr) {
+        EnumResourceTypesA(module, onType, reinterpret_cast<LONG_PTR>(&tree));
+        FreeLibrary(module);
+    }
+    return tree;
+}
+
+} // namespace
+
+TEST(Pack, RepackingReplacesOnlyThePayloadWithTheXzProgramsBytes)
+{
+    const std::string payloadKey = "#10/#12/1033";
+    Tree demo = resources(variantExe("demo")), repacked = resources(variantExe("repacked"));
+    ASSERT_EQ(demo.count(payloadKey), 1u);
+    ASSERT_EQ(repacked.count(payloadKey), 1u);
+    EXPECT_TRUE(demo[payloadKey] == readFile(g_paths["demo.xz"])) << "the build's payload differs from xz's";
+    EXPECT_TRUE(repacked[payloadKey] == readFile(g_paths["not-msi.xz"])) << "differs from xz's";
+    demo.erase(payloadKey);
+    repacked.erase(payloadKey);
+    EXPECT_GE(demo.size(), 4u) << "icon, group icon, manifest, version, strings";
+    EXPECT_TRUE(demo == repacked) << "resources other than the payload changed";
+
+    for (const std::string& exe : {variantExe("demo"), variantExe("repacked")}) {
+        DWORD header = 0, computed = 0;
+        ASSERT_EQ(MapFileAndCheckSumA(exe.c_str(), &header, &computed), static_cast<DWORD>(CHECKSUM_SUCCESS));
+        EXPECT_EQ(header, computed) << exe;
+    }
+
+    std::string cwd = makeScratchDir("repacked");
+    RunOptions o;
+    o.exe = variantExe("repacked");
+    o.args = "--xzdec";
+    o.cwd = cwd;
+    o.env = {{"VORLANE_AUTOUPDATE_INSTALLDIR", kUnset}};
+    EXPECT_EQ(runQuiet(o), 0u);
+    EXPECT_TRUE(readFile(cwd + "\\setup.msi") == readFile(g_paths["not-msi"])) << "decodes to another package";
+    removeTree(cwd);
+}
