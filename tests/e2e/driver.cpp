@@ -56,31 +56,36 @@ Dialog readDialog(HWND window)
     return dialog;
 }
 
-// A message box on screen with its text in place (a box may show before its text is set).
-bool isMessageBox(HWND window)
+// A message box on screen, read once: a box may show before its text is set, or be closing,
+// so that what is decided about it must rest on one reading.
+bool readMessageBox(HWND window, Dialog* dialog)
 {
     char cls[64] = {};
     GetClassNameA(window, cls, sizeof cls);
-    return strcmp(cls, "#32770") == 0 && IsWindowVisible(window)
-        && !controlText(GetDlgItem(window, 0xFFFF)).empty();
+    if (strcmp(cls, "#32770") != 0 || !IsWindowVisible(window)) {
+        return false;
+    }
+    *dialog = readDialog(window);
+    return !dialog->text.empty();
 }
 
 // Questions the watcher answers; the test never sees them.
-bool isWatchedQuestion(HWND window)
+bool isWatchedQuestion(const Dialog& dialog)
 {
-    return g_byHand == 0 && lineFeeds(readDialog(window).text) == kWow64Question;
+    return g_byHand == 0 && lineFeeds(dialog.text) == kWow64Question;
 }
 
 BOOL CALLBACK answerQuestion(HWND window, LPARAM)
 {
-    if (isMessageBox(window) && isWatchedQuestion(window)) {
+    Dialog dialog;
+    if (readMessageBox(window, &dialog) && isWatchedQuestion(dialog)) {
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
         {
             std::lock_guard<std::mutex> lock(g_askedLock);
             g_askedBy.push_back(pid);
         }
-        answer(readDialog(window), IDYES);
+        answer(dialog, IDYES);
     }
     return TRUE;
 }
@@ -197,6 +202,7 @@ Child start(const RunOptions& options)
 struct Search {
     DWORD pid;
     HWND found;
+    Dialog dialog;
 };
 
 static bool belongsTo(DWORD windowPid, DWORD pid)
@@ -227,8 +233,10 @@ static BOOL CALLBACK findDialog(HWND window, LPARAM param)
     auto* search = reinterpret_cast<Search*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (isMessageBox(window) && belongsTo(pid, search->pid) && !isWatchedQuestion(window)) {
+    Dialog dialog;
+    if (readMessageBox(window, &dialog) && !isWatchedQuestion(dialog) && belongsTo(pid, search->pid)) {
         search->found = window;
+        search->dialog = dialog;
         return FALSE;
     }
     return TRUE;
@@ -238,10 +246,10 @@ bool waitDialog(const Child& child, Dialog* dialog, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
-        Search search = {child.pid, nullptr};
+        Search search = {child.pid, nullptr, {}};
         EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr) {
-            *dialog = readDialog(search.found);
+            *dialog = search.dialog;
             return true;
         }
         if (WaitForSingleObject(child.process, 100) == WAIT_OBJECT_0) {
@@ -269,10 +277,10 @@ DWORD finish(Child& child)
     DWORD left = elapsed < child.timeoutMs ? child.timeoutMs - elapsed : 0;
     DWORD code = 0xFFFFFFFF;
     if (WaitForSingleObject(child.process, left) != WAIT_OBJECT_0) {
-        Search search = {child.pid, nullptr};
+        Search search = {child.pid, nullptr, {}};
         EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr) {
-            ADD_FAILURE() << "process still waits in a dialog: " << readDialog(search.found).text;
+            ADD_FAILURE() << "process still waits in a dialog: " << search.dialog.text;
         } else {
             ADD_FAILURE() << "process did not end within " << child.timeoutMs << " ms";
         }
