@@ -76,6 +76,16 @@ constexpr bool setup_isRebootSuccess(DWORD code)
 
 // ---- Command line (args.cpp portable; command_line.cpp Windows) ----------------------------
 
+// The white space of every argument-scanning step, narrow and wide alike: the space and TAB,
+// LF, VT, FF, CR. The library classifiers disagree between widths (iswspace counts the
+// no-break space, isspace in the C locale does not), and a character that separates in one
+// step but not in another would split an argument on its way to the installer. Narrow
+// callers pass the byte as unsigned char.
+constexpr bool setup_isSpace(unsigned long c)
+{
+    return c == 0x20 || (c >= 0x09 && c <= 0x0D);
+}
+
 const char* setup_skipSpacesA(const char* text);
 const wchar_t* setup_skipSpacesW(const wchar_t* text);
 const char* setup_matchSwitchA(const char* word, const char* text, int* matched);

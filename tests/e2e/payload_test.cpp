@@ -219,6 +219,17 @@ TEST(StandIn, TheInstallerGetsTheExactParameterText)
     removeTree(temp);
 }
 
+// Only the six ASCII white-space characters separate arguments: a no-break space (0xA0 in
+// the ANSI code page) stays inside its argument, unchanged.
+TEST(StandIn, ANoBreakSpaceStaysInsideItsArgument)
+{
+    std::string temp = makeScratchDir("standin-nbsp");
+    StandInRun run = runWithStandIn("--quiet FOO=a\xA0" "b BAR=1", 0, temp);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.params, "/i \"" + temp + "\\setup.msi\" REINSTALLMODE=amus FOO=a\xA0" "b BAR=1");
+    removeTree(temp);
+}
+
 TEST(StandIn, InstallerExitCodesReachTheCaller)
 {
     std::string temp = makeScratchDir("standin-codes");
