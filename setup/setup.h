@@ -58,6 +58,8 @@ int setup_buildTargetPath(char* out, size_t outSize, const char* dir, size_t dir
 
 const char* setup_getModuleBaseName();
 const char* setup_getProgramName();
+// The system's text for code (LocalAlloc'd, the caller frees it with LocalFree), or null.
+char* setup_getSystemText(DWORD code);
 DWORD setup_reportError(DWORD code);
 void setup_releaseNames();
 
