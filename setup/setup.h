@@ -152,3 +152,7 @@ DWORD setup_xzDecodeToFile(const void* input, DWORD size, HANDLE file);
 // cannot be allocated. Portable.
 wchar_t* setup_buildMsiexecParams(const wchar_t* packagePath, const wchar_t* extra);
 DWORD setup_runMsiexec(const wchar_t* packagePath);
+// The steps above after the lookup, for the parent's id: a process of that id created after
+// this one is a stranger that received the id, and is neither ended nor waited for.
+void setup_terminateParentProcess(DWORD id);
+void setup_waitForParentProcess(DWORD id);
