@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
 # Takes the README's pictures: the 32-bit question and the error dialog, shown by real setup
 # builds under Wine's X11 driver on a virtual display. Writes docs/*.png.
+#   scripts/screenshots.sh              configures and builds the windows-x64 preset first
+#   scripts/screenshots.sh BUILD_DIR    uses that build as it is (the docs target does this)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
-bash scripts/bootstrap.sh >/dev/null
+build=${1:-}
+[ -n "$build" ] || bash scripts/bootstrap.sh >/dev/null
 if ! command -v Xvfb >/dev/null || ! command -v import >/dev/null || ! command -v xdotool >/dev/null; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     xvfb imagemagick xdotool x11-utils fonts-dejavu-core >/dev/null
 fi
-cmake --preset windows-x64 >/dev/null
-cmake --build --preset windows-x64 --target e2e_wow64 e2e_nopayload >/dev/null
-bin=$root/build/windows-x64/tests/e2e/bin
+if [ -z "$build" ]; then
+  build=$root/build/windows-x64
+  cmake --preset windows-x64 >/dev/null
+  cmake --build --preset windows-x64 --target e2e_wow64 e2e_nopayload >/dev/null
+fi
+bin=$build/tests/e2e/bin
 
 export DISPLAY=:97
 Xvfb "$DISPLAY" -screen 0 800x600x24 >/dev/null 2>&1 &
@@ -20,7 +26,7 @@ trap 'kill $xvfb 2>/dev/null || true; WINEPREFIX=$WINEPREFIX wineserver -k 2>/de
 sleep 1
 
 # A prefix of its own with Wine's X11 driver (the test prefixes use the null driver).
-export WINEPREFIX=$root/build/windows-x64/wine/screenshots
+export WINEPREFIX=$build/wine/screenshots
 . scripts/wine-env.sh
 if [ ! -f "$WINEPREFIX/.vorlane-ready" ]; then
   mkdir -p "$WINEPREFIX"
