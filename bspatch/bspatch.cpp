@@ -6,6 +6,7 @@
 // 32 + X + Y up to the end. Each triple (x, y, z) adds x diff bytes to the old bytes under the
 // old position, copies y extra bytes, and moves the old position by x + z.
 #include "bspatch.h"
+#include "file_io.h"
 
 #include <bzlib.h>
 #include <fcntl.h>
@@ -24,16 +25,6 @@ namespace {
 
 constexpr unsigned char kMagic[8] = {'B', 'S', 'D', 'I', 'F', 'F', '4', '0'};
 constexpr int64_t kHeaderSize = 32;
-
-// One BZ2_bzRead takes an int and one read() on Windows an unsigned int: larger amounts go in
-// several requests.
-constexpr int kMaxRequest = 1 << 30;
-
-#ifdef O_BINARY
-constexpr int kBinary = O_BINARY;
-#else
-constexpr int kBinary = 0;
-#endif
 
 enum { kControl, kDiff, kExtra, kReaderCount };
 

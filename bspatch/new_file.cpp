@@ -3,6 +3,7 @@
 // content goes into a temporary file beside the target, is flushed to disk and closed, and only
 // then renamed over the target; on failure the temporary file is removed.
 #include "bspatch.h"
+#include "file_io.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -21,15 +22,6 @@
 #endif
 
 namespace {
-
-// One write() on Windows takes an unsigned int.
-constexpr unsigned kMaxRequest = 1u << 30;
-
-#ifdef O_BINARY
-constexpr int kBinary = O_BINARY;
-#else
-constexpr int kBinary = 0;
-#endif
 
 // Temporary name: the target's name with ".XXXXXXXX.tmp" appended, so it lands in the same
 // directory (a rename cannot cross file systems) without taking the path apart.

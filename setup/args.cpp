@@ -2,14 +2,12 @@
 // are handed on to the installer.
 #include "setup.h"
 
-#include <ctype.h>
 #include <string.h>
 #include <wchar.h>
-#include <wctype.h>
 
 const char* setup_skipSpacesA(const char* text)
 {
-    while (*text != '\0' && isspace(static_cast<unsigned char>(*text))) {
+    while (*text != '\0' && setup_isSpace(static_cast<unsigned char>(*text))) {
         ++text;
     }
     return text;
@@ -17,7 +15,7 @@ const char* setup_skipSpacesA(const char* text)
 
 const wchar_t* setup_skipSpacesW(const wchar_t* text)
 {
-    while (*text != L'\0' && iswspace(*text)) {
+    while (*text != L'\0' && setup_isSpace(*text)) {
         ++text;
     }
     return text;
@@ -61,7 +59,7 @@ static int depthAfterQuote(int depth, const wchar_t* start, const wchar_t* p)
         return 1;
     }
     wchar_t next = p[1];
-    if (next == L'\0' || iswspace(next)) {
+    if (next == L'\0' || setup_isSpace(next)) {
         return 0;
     }
     if (p > start && p[-1] == L'=') {
@@ -92,7 +90,7 @@ wchar_t* setup_nextArgW(wchar_t* text, wchar_t** token)
     wchar_t* end = start;
     wchar_t* resume = nullptr;
     for (; *end != L'\0'; ++end) {
-        if (depth == 0 && iswspace(*end)) {
+        if (depth == 0 && setup_isSpace(*end)) {
             *end = L'\0';
             resume = end + 1 + (setup_skipSpacesW(end + 1) - (end + 1));
             break;
@@ -121,7 +119,7 @@ static bool needsQuotes(const wchar_t* token)
     for (; *token != L'\0'; ++token) {
         if (*token == L'"') {
             inside = !inside;
-        } else if (!inside && iswspace(*token)) {
+        } else if (!inside && setup_isSpace(*token)) {
             return true;
         }
     }

@@ -5,7 +5,6 @@
 #include <shellapi.h>
 #include <stdlib.h>
 #include <wchar.h>
-#include <wctype.h>
 
 DWORD setup_getArgumentText(char** argumentText)
 {
@@ -21,7 +20,7 @@ static const wchar_t* skipProgramName(const wchar_t* commandLine, const wchar_t*
     if (p == nullptr) {
         return commandLine;
     }
-    for (p += wcslen(name); *p != L'\0' && !iswspace(*p); ++p) {
+    for (p += wcslen(name); *p != L'\0' && !setup_isSpace(*p); ++p) {
     }
     return p;
 }

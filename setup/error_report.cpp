@@ -89,15 +89,28 @@ static char* formatReport(DWORD code, const char* systemText)
     return message;
 }
 
+// Texts such as 193's ("%1 is not a valid Win32 application.") have inserts that no caller
+// here can fill: without IGNORE_INSERTS the call fails for them and the failure would go
+// unreported. The text then shows its %1 as it stands.
+char* setup_getSystemText(DWORD code)
+{
+    char* text = nullptr;
+    constexpr DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                          | FORMAT_MESSAGE_IGNORE_INSERTS;
+    if (FormatMessageA(flags, nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                       reinterpret_cast<char*>(&text), 0, nullptr) == 0) {
+        return nullptr;
+    }
+    return text;
+}
+
 DWORD setup_reportError(DWORD code)
 {
     if (g_quiet) {
         return code;
     }
-    char* systemText = nullptr;
-    constexpr DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM;
-    if (FormatMessageA(flags, nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                       reinterpret_cast<char*>(&systemText), 0, nullptr) == 0) {
+    char* systemText = setup_getSystemText(code);
+    if (systemText == nullptr) {
         return code;
     }
     char* message = formatReport(code, systemText);

@@ -8,19 +8,6 @@
 
 #include <iterator>
 
-// Reboot outcomes of a successful installation: they are handed on as the exit code, but
-// they are not failures and are not recorded.
-static constexpr DWORD INSTALLER_REBOOT_REQUIRED = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
-static constexpr DWORD INSTALLER_REBOOT_INITIATED = 1641; // ERROR_SUCCESS_REBOOT_INITIATED
-
-// The last error of a call that has just failed; a failure that sets none must not read as
-// success.
-static DWORD lastFailure()
-{
-    DWORD error = GetLastError();
-    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
-}
-
 // The installer is named by its full path in the system directory: a bare name would be
 // searched for, and the search looks first beside the executable and in the current
 // directory, where any file of that name would run instead.
@@ -29,7 +16,7 @@ static DWORD getInstallerPath(wchar_t* path, UINT capacity)
     static constexpr wchar_t name[] = L"\\msiexec.exe";
     UINT n = GetSystemDirectoryW(path, capacity);
     if (n == 0) {
-        DWORD error = lastFailure();
+        DWORD error = setup_lastErrorOr(ERROR_GEN_FAILURE);
         SETUP_RECORD(error);
         return error;
     }
@@ -49,18 +36,18 @@ static DWORD waitForInstaller(HANDLE process)
         wait = WaitForSingleObject(process, INFINITE);
     } while (wait == WAIT_TIMEOUT);
     if (wait == WAIT_FAILED) {
-        DWORD error = lastFailure();
+        DWORD error = setup_lastErrorOr(ERROR_GEN_FAILURE);
         SETUP_RECORD(error);
         return error;
     }
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process, &exitCode)) {
-        DWORD error = lastFailure();
+        DWORD error = setup_lastErrorOr(ERROR_GEN_FAILURE);
         SETUP_RECORD(error);
         return error;
     }
-    if (exitCode != ERROR_SUCCESS && exitCode != INSTALLER_REBOOT_REQUIRED &&
-        exitCode != INSTALLER_REBOOT_INITIATED) {
+    // A reboot request is handed on as the exit code, but it is no failure and not recorded.
+    if (exitCode != ERROR_SUCCESS && !setup_isRebootSuccess(exitCode)) {
         SETUP_RECORD(exitCode);
     }
     return exitCode;
@@ -80,7 +67,7 @@ static DWORD launchInstaller(const wchar_t* installer, const wchar_t* params)
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     if (!ShellExecuteExW(&launch) || reinterpret_cast<INT_PTR>(launch.hInstApp) <= 32) {
-        DWORD error = lastFailure();
+        DWORD error = setup_lastErrorOr(ERROR_GEN_FAILURE);
         SETUP_RECORD(error);
         return error;
     }

@@ -42,6 +42,46 @@ DWORD setup_getParentProcess(DWORD* parentId, char** parentName)
     return code;
 }
 
+// Windows reuses process ids soon after a process ends, and a process entry keeps its
+// parent's id after the parent has gone: the process now holding that id may have been
+// created after this one, and then it is not the parent. Opens id with access and, where the
+// system grants it, the right to read its times; a process created after this one is closed
+// again and gives null with *stranger set. Where the times cannot be read the process is
+// taken as the parent, as without the check.
+static HANDLE openParent(DWORD id, DWORD access, bool* stranger)
+{
+    *stranger = false;
+    HANDLE process = OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (process == nullptr) {
+        return OpenProcess(access, FALSE, id);
+    }
+    FILETIME created, own, unused1, unused2, unused3;
+    if (GetProcessTimes(process, &created, &unused1, &unused2, &unused3) &&
+        GetProcessTimes(GetCurrentProcess(), &own, &unused1, &unused2, &unused3) &&
+        CompareFileTime(&created, &own) > 0) {
+        CloseHandle(process);
+        *stranger = true;
+        return nullptr;
+    }
+    return process;
+}
+
+void setup_terminateParentProcess(DWORD id)
+{
+    bool stranger;
+    HANDLE parent = openParent(id, PROCESS_TERMINATE, &stranger);
+    if (parent == nullptr) {
+        if (!stranger) {
+            SETUP_RECORD(GetLastError());
+        }
+        return;
+    }
+    if (!TerminateProcess(parent, 0)) {
+        SETUP_RECORD(GetLastError());
+    }
+    CloseHandle(parent);
+}
+
 void setup_terminateUpdaterParent()
 {
     DWORD id = 0;
@@ -50,30 +90,21 @@ void setup_terminateUpdaterParent()
         return;
     }
     if (setup_isUpdaterName(name)) {
-        HANDLE parent = OpenProcess(PROCESS_TERMINATE, FALSE, id);
-        if (parent == nullptr) {
-            SETUP_RECORD(GetLastError());
-        } else {
-            if (!TerminateProcess(parent, 0)) {
-                SETUP_RECORD(GetLastError());
-            }
-            CloseHandle(parent);
-        }
+        setup_terminateParentProcess(id);
     }
     free(name);
 }
 
-// The parent's id is looked up now, not at start: the parent wait runs after the decoding.
-void setup_waitForParent()
+void setup_waitForParentProcess(DWORD id)
 {
-    DWORD id = 0;
-    if (setup_getParentProcess(&id, nullptr) != 0) {
-        return;
-    }
-    HANDLE parent = OpenProcess(SYNCHRONIZE, FALSE, id);
+    bool stranger;
+    HANDLE parent = openParent(id, SYNCHRONIZE, &stranger);
     if (parent == nullptr) {
-        // Also a parent that has ended already, or none at all (id 0).
-        SETUP_RECORD(GetLastError());
+        // Also a parent that has ended already, or none at all (id 0); a stranger holding the
+        // parent's id means the parent has ended too, and nothing failed.
+        if (!stranger) {
+            SETUP_RECORD(GetLastError());
+        }
         return;
     }
     DWORD result;
@@ -84,4 +115,14 @@ void setup_waitForParent()
         SETUP_RECORD(GetLastError());
     }
     CloseHandle(parent);
+}
+
+// The parent's id is looked up now, not at start: the parent wait runs after the decoding.
+void setup_waitForParent()
+{
+    DWORD id = 0;
+    if (setup_getParentProcess(&id, nullptr) != 0) {
+        return;
+    }
+    setup_waitForParentProcess(id);
 }

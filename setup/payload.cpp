@@ -8,14 +8,6 @@
 // MAX_PATH characters and the NUL, as the ANSI file functions take a path.
 static constexpr DWORD TARGET_PATH_SIZE = MAX_PATH + 1;
 
-// The last error of a call that has just failed, or fallback when it set none: a failure
-// must not go on as a success.
-static DWORD lastErrorOr(DWORD fallback)
-{
-    DWORD error = GetLastError();
-    return error != ERROR_SUCCESS ? error : fallback;
-}
-
 // The directory the package is written to, with its trailing backslash; its length in *dirLen.
 static DWORD chooseDirectory(char* path, size_t* dirLen)
 {
@@ -26,7 +18,7 @@ static DWORD chooseDirectory(char* path, size_t* dirLen)
     }
     DWORD d = GetTempPathA(TARGET_PATH_SIZE, path);
     if (d == 0) {
-        DWORD error = lastErrorOr(ERROR_GEN_FAILURE);
+        DWORD error = setup_lastErrorOr(ERROR_GEN_FAILURE);
         SETUP_RECORD(error);
         return error;
     }
@@ -63,12 +55,12 @@ static DWORD createGeneratedFile(char* path, size_t dirLen, HANDLE* file)
     }
     DWORD error = ERROR_SUCCESS;
     if (GetTempFileNameA(dir, "msi", 0, path) == 0) {
-        error = lastErrorOr(ERROR_GEN_FAILURE);
+        error = setup_lastErrorOr(ERROR_GEN_FAILURE);
         SETUP_RECORD(error);
     } else {
         *file = createTargetFile(path, CREATE_ALWAYS);
         if (*file == INVALID_HANDLE_VALUE) {
-            error = lastErrorOr(ERROR_GEN_FAILURE);
+            error = setup_lastErrorOr(ERROR_GEN_FAILURE);
             SETUP_RECORD(error);
             // The system created the name as an empty file; nothing else will remove it.
             DeleteFileA(path);
@@ -91,9 +83,9 @@ static DWORD createTarget(char* path, size_t dirLen, HANDLE* file)
 
 // What is done with the decoded file depends on the payload kind fixed at build time. Only
 // "msi" is installed; "bspatch" and unknown kinds are not implemented.
-static DWORD dispatchPayload(const char* path)
+static DWORD dispatchPayload(const char* kind, const char* path)
 {
-    if (_strnicmp(g_payloadKind, "msi", 3) != 0) {
+    if (_strnicmp(kind, "msi", 3) != 0) {
         SETUP_RECORD(ERROR_CALL_NOT_IMPLEMENTED);
         return ERROR_CALL_NOT_IMPLEMENTED;
     }
@@ -107,7 +99,7 @@ static DWORD dispatchPayload(const char* path)
     return result;
 }
 
-DWORD setup_extractAndRun(const void* payload, DWORD size)
+DWORD setup_extractAndRun(const void* payload, DWORD size, const char* kind)
 {
     char path[TARGET_PATH_SIZE];
     size_t dirLen = 0;
@@ -127,7 +119,7 @@ DWORD setup_extractAndRun(const void* payload, DWORD size)
     }
     CloseHandle(file);
     if (result == ERROR_SUCCESS && !g_xzdec) {
-        result = dispatchPayload(path);
+        result = dispatchPayload(kind, path);
     }
     if (!(g_xzdec && result == ERROR_SUCCESS)) {
         DeleteFileA(path);
@@ -140,7 +132,7 @@ DWORD setup_extractAndRun(const void* payload, DWORD size)
 // is cleared before them, and a failure without a code is named as invalid data.
 static DWORD resourceFailure()
 {
-    return lastErrorOr(ERROR_INVALID_DATA);
+    return setup_lastErrorOr(ERROR_INVALID_DATA);
 }
 
 // The payload's bytes where the system maps them, or null with the failing call's code recorded
@@ -182,7 +174,7 @@ int setup_extractResource(HMODULE module, LPCSTR type, LPCSTR name, DWORD* outEr
     DWORD code = ERROR_SUCCESS;
     const void* data = lockPayload(module, type, name, &size, &code);
     if (data != nullptr) {
-        code = setup_extractAndRun(data, size);
+        code = setup_extractAndRun(data, size, g_payloadKind);
     }
     if (outError != nullptr) {
         *outError = code;

@@ -31,6 +31,16 @@ DWORD setup_getErrorCode();
 const char* setup_getErrorFile();
 int setup_getErrorLine();
 
+#ifdef _WIN32
+// The last error of a call that has just failed, or fallback when it set none: a failure
+// must not go on as a success.
+inline DWORD setup_lastErrorOr(DWORD fallback)
+{
+    DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : fallback;
+}
+#endif
+
 // ---- Text conversion (convert.cpp, Windows only) -------------------------------------------
 // Heap copies owned by the caller (free); null on any failure; nothing recorded.
 
@@ -47,6 +57,8 @@ size_t setup_baseNameOffset(const char* path, size_t len);
 // name is longer than four characters, else the whole name.
 size_t setup_programNameLength(const char* baseName);
 
+// ---- Target name (target_name.cpp, portable) ---------------------------------------------
+
 // Target-name rule: writes dir (dirLen bytes) followed by the base name with its last four
 // characters replaced by ".msi" into out (capacity outSize bytes, NUL included). Returns 0
 // when no name can be derived (base name of four characters or fewer, or no room), which
@@ -58,6 +70,8 @@ int setup_buildTargetPath(char* out, size_t outSize, const char* dir, size_t dir
 
 const char* setup_getModuleBaseName();
 const char* setup_getProgramName();
+// The system's text for code (LocalAlloc'd, the caller frees it with LocalFree), or null.
+char* setup_getSystemText(DWORD code);
 DWORD setup_reportError(DWORD code);
 void setup_releaseNames();
 
@@ -75,6 +89,16 @@ constexpr bool setup_isRebootSuccess(DWORD code)
 }
 
 // ---- Command line (args.cpp portable; command_line.cpp Windows) ----------------------------
+
+// The white space of every argument-scanning step, narrow and wide alike: the space and TAB,
+// LF, VT, FF, CR. The library classifiers disagree between widths (iswspace counts the
+// no-break space, isspace in the C locale does not), and a character that separates in one
+// step but not in another would split an argument on its way to the installer. Narrow
+// callers pass the byte as unsigned char.
+constexpr bool setup_isSpace(unsigned long c)
+{
+    return c == 0x20 || (c >= 0x09 && c <= 0x0D);
+}
 
 const char* setup_skipSpacesA(const char* text);
 const wchar_t* setup_skipSpacesW(const wchar_t* text);
@@ -103,7 +127,7 @@ const char* setup_parseNarrowSwitches(const char* argumentText);
 // Pass-through step: --quiet, then --xzdec, then the rebuilt text into g_msiexecExtra.
 void setup_parsePassThrough(const char* narrowRemainder);
 
-// ---- Installer properties (install_dir.cpp) -------------------------------------------------
+// ---- Installer properties (install_dir_text.cpp portable; install_dir.cpp Windows) ---------
 
 constexpr size_t SETUP_INSTALL_DIR_MAX = 260;      // characters of the environment value
 constexpr size_t SETUP_QUOTE_BUFFER_SIZE = SETUP_INSTALL_DIR_MAX + 3;
@@ -121,7 +145,7 @@ wchar_t* setup_makeInstallDirProperty(const wchar_t* dir, size_t dirLen);
 char* setup_readInstallDirEnv(char* buffer, size_t* length);
 void setup_buildInstallDirProperty(const char* text);
 
-// ---- Parent process control (parent.cpp) ----------------------------------------------------
+// ---- Parent process control (parent_rules.cpp portable; parent.cpp Windows) ---------------
 
 // True when name ends in "up2date.exe", compared byte for byte. Portable.
 int setup_isUpdaterName(const char* name);
@@ -129,11 +153,16 @@ int setup_isUpdaterName(const char* name);
 DWORD setup_getParentProcess(DWORD* parentId, char** parentName);
 void setup_terminateUpdaterParent();
 void setup_waitForParent();
+// The steps above after the lookup, for the parent's id: a process of that id created after
+// this one is a stranger that received the id, and is neither ended nor waited for.
+void setup_terminateParentProcess(DWORD id);
+void setup_waitForParentProcess(DWORD id);
 
-// ---- Payload (payload.cpp, xz_decode.cpp, msiexec.cpp) --------------------------------------
+// ---- Payload (payload.cpp, xz_decode.cpp, msiexec.cpp; msiexec_params.cpp portable) -------
 
 int setup_extractResource(HMODULE module, LPCSTR type, LPCSTR name, DWORD* outError);
-DWORD setup_extractAndRun(const void* payload, DWORD size);
+// The payload road for a payload of the given kind; the resource step passes g_payloadKind.
+DWORD setup_extractAndRun(const void* payload, DWORD size, const char* kind);
 DWORD setup_xzDecodeToFile(const void* input, DWORD size, HANDLE file);
 
 // The parameter text for msiexec: /i "path" REINSTALLMODE=amus [extra]. Heap, or null when it

@@ -1,5 +1,5 @@
 #!/usr/bin/perl
-# Makes broken payloads for the tests: mangle.pl IN OUT flip|truncate|empty
+# Makes broken payloads for the tests: mangle.pl IN OUT flip|truncate|empty|check
 use strict;
 use warnings;
 my ($in, $out, $how) = @ARGV;
@@ -11,6 +11,12 @@ if ($how eq 'flip') {
     substr($data, $at, 1) = chr(ord(substr($data, $at, 1)) ^ 0x55);
 } elsif ($how eq 'truncate') {
     $data = substr($data, 0, int(length($data) * 3 / 4));
+} elsif ($how eq 'check') {
+    # The last byte of the block's check, which sits before the index; the footer's backward
+    # size gives the index's length. The data stays intact: only the check can tell.
+    my $index = (unpack('V', substr($data, -8, 4)) + 1) * 4;
+    my $at = length($data) - 12 - $index - 1;
+    substr($data, $at, 1) = chr(ord(substr($data, $at, 1)) ^ 0x01);
 } elsif ($how eq 'empty') {
     $data = '';
 } else {

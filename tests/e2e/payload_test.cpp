@@ -68,6 +68,29 @@ TEST(Payload, XzdecKeepsTheDecodedPackageInTheCurrentDirectory)
     removeTree(temp);
 }
 
+// A payload packed with the SHA-256 check is verified like the usual CRC64 one: whole it
+// decodes, and with only its check damaged it is corrupt (29) and nothing is kept.
+TEST(Payload, ASha256PayloadIsVerified)
+{
+    std::string cwd = makeScratchDir("sha256");
+    std::string temp = makeScratchDir("sha256-temp");
+    for (const char* variant : {"sha256", "sha256check"}) {
+        SCOPED_TRACE(variant);
+        RunOptions o = setupRun(variant, "--quiet --xzdec", temp);
+        o.cwd = cwd;
+        bool whole = std::string(variant) == "sha256";
+        EXPECT_EQ(runQuiet(o), whole ? 0u : static_cast<DWORD>(ERROR_WRITE_FAULT));
+        if (whole) {
+            EXPECT_TRUE(readFile(cwd + "\\setup.msi") == demoMsi());
+            DeleteFileA((cwd + "\\setup.msi").c_str());
+        }
+        EXPECT_TRUE(listFiles(cwd).empty());
+        EXPECT_TRUE(listFiles(temp).empty());
+    }
+    removeTree(cwd);
+    removeTree(temp);
+}
+
 TEST(Payload, AnExistingPackageIsLeftAloneAndAGeneratedNameUsed)
 {
     std::string cwd = makeScratchDir("existing");
@@ -216,6 +239,17 @@ TEST(StandIn, TheInstallerGetsTheExactParameterText)
 
     run = runWithStandIn("--quiet", 0, temp);
     EXPECT_EQ(run.params, "/i \"" + temp + "\\setup.msi\" REINSTALLMODE=amus ");
+    removeTree(temp);
+}
+
+// Only the six ASCII white-space characters separate arguments: a no-break space (0xA0 in
+// the ANSI code page) stays inside its argument, unchanged.
+TEST(StandIn, ANoBreakSpaceStaysInsideItsArgument)
+{
+    std::string temp = makeScratchDir("standin-nbsp");
+    StandInRun run = runWithStandIn("--quiet FOO=a\xA0" "b BAR=1", 0, temp);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.params, "/i \"" + temp + "\\setup.msi\" REINSTALLMODE=amus FOO=a\xA0" "b BAR=1");
     removeTree(temp);
 }
 

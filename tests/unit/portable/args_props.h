@@ -11,8 +11,6 @@
 
 #include "setup.h"
 
-#include <wctype.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,7 +61,7 @@ inline bool holdsSpaceOutsideQuotes(const std::wstring& token)
     for (wchar_t c : token) {
         if (c == L'"') {
             inside = !inside;
-        } else if (!inside && iswspace(c)) {
+        } else if (!inside && setup_isSpace(static_cast<unsigned long>(c))) {
             return true;
         }
     }

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <locale.h>
+
 #include <string>
+#include <vector>
 
 using args_props::exactCopy;
 using args_props::rebuild;
@@ -149,6 +152,34 @@ TEST(WhiteSpace, BytesAboveAsciiAreReadUnsigned)
 {
     // A signed char would reach isspace as a negative value.
     EXPECT_STREQ(setup_skipSpacesA("\xA0\xFFx"), "\xA0\xFFx");
+}
+
+// Every other character, the no-break and typographic spaces included, is part of an
+// argument in both widths: the narrow switch step and the wide rebuild must agree.
+TEST(WhiteSpace, NoOtherCharacterSeparatesInEitherWidth)
+{
+    // A locale that classifies the typographic spaces as white space, where there is one.
+    std::string saved = setlocale(LC_ALL, nullptr);
+    setlocale(LC_ALL, "C.UTF-8");
+    std::vector<unsigned> separating;
+    for (unsigned c = 1; c <= 0xFFFF; ++c) {
+        if (setup_isSpace(c) || (c >= 0xD800 && c <= 0xDFFF)) {
+            continue;
+        }
+        std::wstring word = L"a";
+        word += static_cast<wchar_t>(c);
+        word += L"b";
+        const char narrow[] = {static_cast<char>(c), 'x', '\0'};
+        if (rebuild(L"--x " + word + L" y") != L"--x " + word + L" y" ||
+            static_cast<unsigned>(*setup_matchSwitchW(
+                L"--x", (static_cast<wchar_t>(c) + word).c_str(), nullptr)) != c ||
+            (c <= 0xFF && setup_skipSpacesA(narrow) != narrow)) {
+            separating.push_back(c);
+        }
+    }
+    setlocale(LC_ALL, saved.c_str());
+    EXPECT_TRUE(separating.empty()) << separating.size() << " characters, the first U+"
+                                    << std::hex << separating.front();
 }
 
 TEST(NextArg, MarksTheTokenEndAndReturnsTheNextArgument)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 
 TEST(ExecutableNames, AreCachedAndReleased)
@@ -42,4 +44,13 @@ TEST(ErrorReport, ACodeWithoutSystemTextShowsNoDialog)
     // No system message exists for this code, so there is nothing to show: the code stays.
     constexpr DWORD noText = 0x2000FFFF;
     EXPECT_EQ(setup_reportError(noText), noText);
+}
+
+// A text with an insert of its own is shown with the insert as it stands, not dropped.
+TEST(ErrorReport, ASystemTextWithAnInsertIsRead)
+{
+    char* text = setup_getSystemText(ERROR_BAD_EXE_FORMAT);
+    ASSERT_NE(text, nullptr);
+    EXPECT_NE(strstr(text, "%1"), nullptr) << text;
+    LocalFree(text);
 }

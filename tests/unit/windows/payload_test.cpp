@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-void test_setPayloadKind(const char* kind); // payload_kind.cpp
-
 namespace {
 
 using support::fileExists;
@@ -33,7 +31,7 @@ protected:
         saved_ = {g_waitParent, g_xzdec, g_msiexecExtra};
         g_waitParent = g_xzdec = 0;
         g_msiexecExtra = nullptr;
-        test_setPayloadKind("msi");
+        kind_ = "msi";
 
         dir_ = support::makeScratchDir("payload");
         tmp_ = dir_ + "\\tmp";
@@ -54,7 +52,6 @@ protected:
         g_waitParent = saved_.waitParent;
         g_xzdec = saved_.xzdec;
         g_msiexecExtra = saved_.extra;
-        test_setPayloadKind("msi");
         support::removeTree(dir_);
     }
 
@@ -74,11 +71,12 @@ protected:
         SetEnvironmentVariableA("TEMP", dir.c_str());
     }
 
-    static DWORD run(const std::string& payload)
+    DWORD run(const std::string& payload) const
     {
-        return setup_extractAndRun(payload.data(), static_cast<DWORD>(payload.size()));
+        return setup_extractAndRun(payload.data(), static_cast<DWORD>(payload.size()), kind_);
     }
 
+    const char* kind_;
     std::string dir_;
     std::string tmp_;
     std::string derivedName_;
@@ -165,7 +163,7 @@ TEST_F(Payload, KindsWithoutAnInstallerFailAfterDecoding)
 {
     for (const char* kind : {"bspatch", "BSP", "zip", ""}) {
         SCOPED_TRACE(kind);
-        test_setPayloadKind(kind);
+        kind_ = kind;
         setup_recordError(0, "none", 0);
         EXPECT_EQ(run(goodPayload()), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
         EXPECT_EQ(setup_getErrorCode(), static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
@@ -179,7 +177,7 @@ TEST_F(Payload, KindsWithoutAnInstallerFailAfterDecoding)
 // directory with no room for a generated name is a failure. Nothing is left behind.
 TEST_F(Payload, LongTemporaryDirectories)
 {
-    test_setPayloadKind("bspatch");
+    kind_ = "bspatch";
     struct Row {
         size_t tempPathLength; // what GetTempPathA reports, trailing backslash included
         DWORD expected;
