@@ -220,7 +220,7 @@ StandInRun runWithStandIn(const std::string& args, DWORD installerCode, const st
     result.exitCode = finish(child);
     std::string raw = readFile(log);
     std::wstring wide(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / sizeof(wchar_t));
-    result.params.assign(wide.begin(), wide.end());
+    result.params = utf8(wide);
     DeleteFileA(log.c_str());
     return result;
 }
@@ -242,14 +242,14 @@ TEST(StandIn, TheInstallerGetsTheExactParameterText)
     removeTree(temp);
 }
 
-// Only the six ASCII white-space characters separate arguments: a no-break space (0xA0 in
-// the ANSI code page) stays inside its argument, unchanged.
+// Only the six ASCII white-space characters separate arguments: a no-break space stays inside
+// its argument, unchanged.
 TEST(StandIn, ANoBreakSpaceStaysInsideItsArgument)
 {
     std::string temp = makeScratchDir("standin-nbsp");
-    StandInRun run = runWithStandIn("--quiet FOO=a\xA0" "b BAR=1", 0, temp);
+    StandInRun run = runWithStandIn(u8"--quiet FOO=a\u00a0b BAR=1", 0, temp);
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.params, "/i \"" + temp + "\\setup.msi\" REINSTALLMODE=amus FOO=a\xA0" "b BAR=1");
+    EXPECT_EQ(run.params, "/i \"" + temp + u8"\\setup.msi\" REINSTALLMODE=amus FOO=a\u00a0b BAR=1");
     removeTree(temp);
 }
 
