@@ -43,10 +43,18 @@ std::string pack_checkRelocations(const pack_Bytes& file, const pack_Image& imag
     return "";
 }
 
-// Only the base relocations may sit behind the resource section: nothing else would follow a move.
+// Only the base relocations may sit behind the resource section: nothing else would follow a
+// move. They may not sit in it, where the new resources would overwrite them.
 std::string pack_checkMovable(const pack_Bytes& file, const pack_Image& image)
 {
-    uint32_t limit = image.sections[image.rsrcIndex].rva;
+    const pack_Section& rsrc = image.sections[image.rsrcIndex];
+    uint32_t limit = rsrc.rva;
+    uint64_t rsrcEnd = uint64_t(rsrc.rva) + std::max(rsrc.virtualSize, rsrc.rawSize);
+    uint32_t relocRva = pack_get32(file, image.dirOffset + kPackDirBaseReloc * 8);
+    uint32_t relocSize = pack_get32(file, image.dirOffset + kPackDirBaseReloc * 8 + 4);
+    if (relocSize != 0 && relocRva < rsrcEnd && uint64_t(relocRva) + relocSize > rsrc.rva) {
+        return "the base relocations lie in the resource section";
+    }
     for (size_t i = 0; i < image.dirCount; ++i) {
         uint32_t rva = pack_get32(file, image.dirOffset + i * 8);
         uint32_t size = pack_get32(file, image.dirOffset + i * 8 + 4);
