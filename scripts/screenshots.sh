@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
-build=${1:-}
+build=${1:+$(realpath "$1")}
 if [ -z "${VORLANE_SCREENSHOTS_I386:-}" ]; then
   [ -n "$build" ] || bash scripts/bootstrap.sh >/dev/null
   if ! command -v Xvfb >/dev/null || ! command -v import >/dev/null || ! command -v xdotool >/dev/null; then
@@ -44,14 +44,15 @@ fi
 mkdir -p "$WINEPREFIX/drive_c/Vorlane"
 cp "$bin/nopayload/setup.exe" "$WINEPREFIX/drive_c/Vorlane/setup.exe"
 
-# shot OUT.png EXE [ARGS...]: runs the program, photographs its dialog, closes it.
+# shot OUT.png TITLE EXE [ARGS...]: runs the program, photographs its dialog (the window whose
+# title matches the regular expression TITLE), closes it.
 shot() {
-  local out=$1
-  shift
+  local out=$1 title=$2
+  shift 2
   "$VORLANE_WINE" "$@" >/dev/null 2>&1 &
   local pid=$! win=""
   for _ in $(seq 100); do
-    win=$(xdotool search --onlyvisible --name 'setup' 2>/dev/null | head -n 1) && [ -n "$win" ] && break
+    win=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1) && [ -n "$win" ] && break
     sleep 0.2
   done
   [ -n "$win" ] || { echo "no dialog from $*" >&2; kill $pid; return 1; }
@@ -65,5 +66,5 @@ shot() {
 }
 # Without a payload: the question comes first; with --xzdec there is none, and the missing
 # payload is reported.
-shot docs/wow64-question.png 'C:\Vorlane\setup.exe'
-shot docs/error-dialog.png 'C:\Vorlane\setup.exe' --xzdec
+shot docs/error-dialog.png '^setup$' 'C:\Vorlane\setup.exe' --xzdec
+shot docs/wow64-question.png 'Vorlane.setup[.]exe$' 'C:\Vorlane\setup.exe'
