@@ -46,21 +46,24 @@ DWORD setup_getParentProcess(DWORD* parentId, char** parentName)
 // parent's id after the parent has gone: the process now holding that id may have been
 // created after this one, and then it is not the parent. Opens id with access and, where the
 // system grants it, the right to read its times; a process created after this one is closed
-// again and gives null with *stranger set. Where the times cannot be read the process is
-// taken as the parent, as without the check.
-static HANDLE openParent(DWORD id, DWORD access, bool* stranger)
+// again and gives null, with nothing recorded: the parent has ended, and nothing failed. Where
+// the times cannot be read the process is taken as the parent, as without the check. A parent
+// that cannot be opened (also one that has ended, or none at all: id 0) is recorded.
+static HANDLE openParent(DWORD id, DWORD access)
 {
-    *stranger = false;
     HANDLE process = OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
     if (process == nullptr) {
-        return OpenProcess(access, FALSE, id);
+        process = OpenProcess(access, FALSE, id);
+        if (process == nullptr) {
+            SETUP_RECORD(GetLastError());
+        }
+        return process;
     }
     FILETIME created, own, unused1, unused2, unused3;
     if (GetProcessTimes(process, &created, &unused1, &unused2, &unused3) &&
         GetProcessTimes(GetCurrentProcess(), &own, &unused1, &unused2, &unused3) &&
         CompareFileTime(&created, &own) > 0) {
         CloseHandle(process);
-        *stranger = true;
         return nullptr;
     }
     return process;
@@ -68,12 +71,8 @@ static HANDLE openParent(DWORD id, DWORD access, bool* stranger)
 
 void setup_terminateParentProcess(DWORD id)
 {
-    bool stranger;
-    HANDLE parent = openParent(id, PROCESS_TERMINATE, &stranger);
+    HANDLE parent = openParent(id, PROCESS_TERMINATE);
     if (parent == nullptr) {
-        if (!stranger) {
-            SETUP_RECORD(GetLastError());
-        }
         return;
     }
     if (!TerminateProcess(parent, 0)) {
@@ -97,14 +96,8 @@ void setup_terminateUpdaterParent()
 
 void setup_waitForParentProcess(DWORD id)
 {
-    bool stranger;
-    HANDLE parent = openParent(id, SYNCHRONIZE, &stranger);
+    HANDLE parent = openParent(id, SYNCHRONIZE);
     if (parent == nullptr) {
-        // Also a parent that has ended already, or none at all (id 0); a stranger holding the
-        // parent's id means the parent has ended too, and nothing failed.
-        if (!stranger) {
-            SETUP_RECORD(GetLastError());
-        }
         return;
     }
     DWORD result;
