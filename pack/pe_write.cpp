@@ -1,6 +1,7 @@
-// The edit itself: a fresh resource section in place of the old one, the sections behind it
-// (the base relocations, in what our linker makes) moved to follow it, the header fields that
-// describe the layout made true again, any signature dropped, and the checksum last.
+// The edit itself: a fresh resource section in place of the old one, on a page of the file; the
+// sections behind it (the base relocations, in what our linker makes) moved to follow it; the
+// header fields that describe the layout made true again; any signature dropped; the checksum
+// last.
 #include "pack.h"
 
 #include <algorithm>
@@ -12,6 +13,11 @@ constexpr uint32_t kRelocAbsolute = 0;
 constexpr size_t kChecksumField = 64;   // in the optional header, both formats
 constexpr size_t kSizeOfImageField = 56;
 constexpr size_t kInitializedDataField = 8;
+// The resource section's raw data starts on a page boundary of the file. A loader that maps an
+// image's file pages (Wine maps only sections at page-aligned offsets, and reads the others into
+// fresh memory) then pages the payload in from the file cache instead of copying all of it
+// before the program starts: about 0.1 s on a 28 MB payload. Every file alignment divides it.
+constexpr uint32_t kRsrcFileAlignment = 4096;
 
 constexpr uint64_t pack_alignUp(uint64_t v, uint32_t a) { return (v + a - 1) & ~uint64_t(a - 1); }
 
@@ -84,7 +90,8 @@ std::vector<pack_Resource> pack_withPayload(std::vector<pack_Resource> resources
 }
 
 struct pack_Move {
-    uint64_t newRsrcRaw = 0;  // SizeOfRawData of the new resource section
+    uint64_t newRsrcOffset = 0;  // PointerToRawData of the new resource section
+    uint64_t newRsrcRaw = 0;     // SizeOfRawData of the new resource section
     int64_t fileShift = 0;    // for the raw data behind the resource section
     int64_t rvaShift = 0;     // for the sections behind it in memory
     size_t tailStart = 0;     // first byte (old file) behind the resource section's raw data
@@ -94,6 +101,7 @@ pack_Move pack_planMove(const pack_Image& image, size_t rsrcSize)
 {
     const pack_Section& rsrc = image.sections[image.rsrcIndex];
     pack_Move m;
+    m.newRsrcOffset = pack_alignUp(rsrc.rawOffset, kRsrcFileAlignment);
     m.newRsrcRaw = pack_alignUp(rsrcSize, image.fileAlignment);
     m.tailStart = rsrc.rawOffset + size_t(rsrc.rawSize);
     for (size_t i = image.rsrcIndex + 1; i < image.sections.size(); ++i) {
@@ -102,7 +110,7 @@ pack_Move pack_planMove(const pack_Image& image, size_t rsrcSize)
             break;
         }
     }
-    m.fileShift = int64_t(rsrc.rawOffset + m.newRsrcRaw) - int64_t(m.tailStart);
+    m.fileShift = int64_t(m.newRsrcOffset + m.newRsrcRaw) - int64_t(m.tailStart);
     if (image.rsrcIndex + 1 < image.sections.size()) {
         m.rvaShift = int64_t(pack_alignUp(rsrc.rva + uint64_t(rsrcSize), image.sectionAlignment)) -
                      int64_t(image.sections[image.rsrcIndex + 1].rva);
@@ -116,6 +124,7 @@ std::string pack_fixHeaders(pack_Bytes& out, const pack_Image& image, const pack
     const pack_Section& rsrc = image.sections[image.rsrcIndex];
     pack_put32(out, rsrc.headerOffset + 8, rsrcSize);
     pack_put32(out, rsrc.headerOffset + 16, static_cast<uint32_t>(m.newRsrcRaw));
+    pack_put32(out, rsrc.headerOffset + 20, static_cast<uint32_t>(m.newRsrcOffset));
     uint64_t imageEnd = 0;
     for (size_t i = 0; i < image.sections.size(); ++i) {
         const pack_Section& s = image.sections[i];
@@ -203,8 +212,9 @@ std::string pack_replacePayload(const pack_Bytes& file, const pack_Bytes& payloa
     pack_Move move = pack_planMove(image, section.size());
 
     out->assign(file.begin(), file.begin() + rsrc.rawOffset);
+    out->resize(move.newRsrcOffset, 0);
     out->insert(out->end(), section.begin(), section.end());
-    out->resize(rsrc.rawOffset + move.newRsrcRaw, 0);
+    out->resize(move.newRsrcOffset + move.newRsrcRaw, 0);
     pack_appendTail(*out, file, image, move.tailStart);
     error = pack_fixHeaders(*out, image, move, static_cast<uint32_t>(section.size()));
     if (!error.empty()) {

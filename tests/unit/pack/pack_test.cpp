@@ -83,6 +83,13 @@ pack_Bytes relocations(const pack_Bytes& file)
     return pack_Bytes(file.begin() + at, file.begin() + at + size);
 }
 
+// Whether the resource section's raw data starts on a page of the file, where a loader can map it.
+bool resourcesOnAPage(const pack_Bytes& file)
+{
+    pack_Image image;
+    return pack_readImage(file, &image).empty() && image.sections[image.rsrcIndex].rawOffset % 4096 == 0;
+}
+
 class SetupPack : public testing::Test {
 protected:
     void SetUp() override
@@ -118,6 +125,7 @@ TEST_F(SetupPack, BothFormatsCarryTheXzProgramsBytesAndKeepTheRest)
         EXPECT_TRUE(payload == xzProgram(dir_ / "mixed.msi"));
         EXPECT_EQ(otherResources(packed), otherResources(original));
         EXPECT_EQ(relocations(packed), relocations(original));
+        EXPECT_TRUE(resourcesOnAPage(packed));
 
         // Packing again, in place, replaces the payload (here with a smaller one).
         run = pack(out, dir_ / "empty.msi", out);
