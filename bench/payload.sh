@@ -58,7 +58,8 @@ echo "== 2. whole executable: setup.exe --quiet --xzdec vs the stock xz.exe -dc,
 # Processor time (user and system, of the Wine process that runs the program) is read as well:
 # on a machine shared with other work it is the steadier figure.
 setup_times=() xz_times=() setup_cpu=() xz_cpu=()
-cpu_of() { awk '{ printf "%d", ($1 + $2) * 1e9 }' "$work/cpu.txt"; }
+# (In nanoseconds; awk's %d would stop at 2^31, 2.147 s.)
+cpu_of() { awk '{ printf "%.0f", ($1 + $2) * 1e9 }' "$work/cpu.txt"; }
 for i in $(seq "$runs"); do
   rm -f "$work"/*.msi "$work"/msi*.tmp "$work/xz.out"
   t0=$(now)
