@@ -92,9 +92,9 @@ std::vector<pack_Resource> pack_withPayload(std::vector<pack_Resource> resources
 struct pack_Move {
     uint64_t newRsrcOffset = 0;  // PointerToRawData of the new resource section
     uint64_t newRsrcRaw = 0;     // SizeOfRawData of the new resource section
-    int64_t fileShift = 0;    // for the raw data behind the resource section
-    int64_t rvaShift = 0;     // for the sections behind it in memory
-    size_t tailStart = 0;     // first byte (old file) behind the resource section's raw data
+    int64_t fileShift = 0;       // for the raw data behind the resource section
+    int64_t rvaShift = 0;        // for the sections behind it in memory
+    size_t tailStart = 0;        // first byte (old file) behind the resource section's raw data
 };
 
 pack_Move pack_planMove(const pack_Image& image, size_t rsrcSize)
