@@ -149,9 +149,11 @@ bootstrap_full_xz() {
 install_packages
 fetch_qemu
 
+# Bumped whenever what goes into these prefixes changes, so that existing caches are rebuilt.
+STAMP=.bootstrap-3
 for TRIPLE in "${TRIPLES[@]}"; do
   PREFIX=$CACHE/$TRIPLE
-  if [ ! -f "$PREFIX/.bootstrap-3" ]; then
+  if [ ! -f "$PREFIX/$STAMP" ]; then
     echo "bootstrap: cross-building liblzma and libbz2 into $PREFIX" >&2
     work=$(mktemp -d)
     rm -rf "$PREFIX"
@@ -163,7 +165,7 @@ for TRIPLE in "${TRIPLES[@]}"; do
     # Only the 64-bit build runs the benchmarks under Wine here.
     [ "$TRIPLE" != x86_64-w64-mingw32 ] || build_stock_xz "$xz_dir" "$work/xz-stock"
     rm -rf "$work"
-    touch "$PREFIX/.bootstrap-3"
+    touch "$PREFIX/$STAMP"
   fi
 done
 
