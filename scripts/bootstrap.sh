@@ -41,11 +41,39 @@ SRC
   need=$(missing_packages)
   if [ -n "$need" ] || [ ! -d /var/lib/apt/lists ] || ! ls /var/lib/apt/lists/*Sources* >/dev/null 2>&1; then
     echo "bootstrap: installing packages" >&2
-    apt-get update -qq
+    apt-get update -qq || true
     # shellcheck disable=SC2086
-    [ -z "$need" ] || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $need >/dev/null
+    [ -z "$need" ] || apt_install $need || apt_install_from_release $need
   fi
 }
+
+apt_install() {
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" "${APT_EXTRA[@]}" >/dev/null
+}
+
+# wine32:i386 needs its i386 libraries at the very versions of the amd64 ones. When a mirror
+# in the middle of a sync serves one architecture's index of a suite and not the other's (seen
+# with bookworm-security's i386 list), the versions part and nothing installs; the release
+# suites alone still agree, so the packages come from those.
+apt_install_from_release() {
+  echo "bootstrap: retrying from the release suites alone" >&2
+  local dir
+  dir=$(mktemp -d)
+  cat > "$dir/release.sources" <<'SRC'
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  APT_EXTRA=(-o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$dir")
+  apt_install "$@"
+  local rc=$?
+  APT_EXTRA=()
+  rm -rf "$dir"
+  return $rc
+}
+APT_EXTRA=()
 
 build_bzip2() {
   local work=$1
