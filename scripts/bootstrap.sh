@@ -14,6 +14,7 @@ PACKAGES=(
   googletest libgtest-dev liblzma-dev libbz2-dev bzip2
   clang libclang-rt-14-dev libfuzzer-14-dev
   osslsigncode openssl perl ca-certificates time
+  libmsi-dev libglib2.0-dev msitools libgcab-dev gcab lintian locales
 )
 
 missing_packages() {
@@ -174,7 +175,23 @@ bootstrap_full_xz() {
   touch "$FULL_PREFIX/.bootstrap-full-1"
 }
 
+# The languages the tests start Wine in: Wine takes the user's language from the Unix locale.
+ensure_locales() {
+  local want=(de_DE.UTF-8 ja_JP.UTF-8) missing=0 l
+  for l in "${want[@]}"; do
+    locale -a 2>/dev/null | grep -qix "${l/UTF-8/utf8}" || missing=1
+  done
+  [ "$missing" = 1 ] || return 0
+  echo "bootstrap: generating the locales ${want[*]}" >&2
+  for l in "${want[@]}"; do
+    sed -i -E "s/^# *($l UTF-8)/\1/" /etc/locale.gen
+    grep -qx "$l UTF-8" /etc/locale.gen || echo "$l UTF-8" >> /etc/locale.gen
+  done
+  locale-gen >/dev/null
+}
+
 install_packages
+ensure_locales
 fetch_qemu
 
 # Bumped whenever what goes into these prefixes changes, so that existing caches are rebuilt.

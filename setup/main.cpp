@@ -64,6 +64,7 @@ static DWORD run()
     if (!g_quiet && !g_xzdec && !setup_confirmWow64()) {
         return 0;
     }
+    g_elevation = setup_getElevation();
     setup_extractResource(nullptr, RT_RCDATA, MAKEINTRESOURCEA(12), &result);
     return result;
 }

@@ -6,3 +6,4 @@ int g_allowElevation;
 int g_quiet;
 int g_xzdec;
 wchar_t* g_msiexecExtra;
+int g_elevation;

@@ -9,12 +9,16 @@
 static constexpr DWORD TARGET_PATH_SIZE = MAX_PATH + 1;
 
 // The directory the package is written to, with its trailing backslash; its length in *dirLen.
+// An elevated run makes a folder of its own for it (private_folder.cpp).
 static DWORD chooseDirectory(char* path, size_t* dirLen)
 {
     if (g_xzdec) {
         memcpy(path, ".\\", 3);
         *dirLen = 2;
         return ERROR_SUCCESS;
+    }
+    if (g_elevation != SETUP_NOT_ELEVATED) {
+        return setup_createPrivateFolder(path, TARGET_PATH_SIZE, dirLen);
     }
     DWORD d = GetTempPathA(TARGET_PATH_SIZE, path);
     if (d == 0) {
@@ -33,8 +37,9 @@ static DWORD chooseDirectory(char* path, size_t* dirLen)
 
 static HANDLE createTargetFile(const char* path, DWORD disposition)
 {
-    return CreateFileA(path, GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_TEMPORARY,
-                       nullptr);
+    // Delete access, so that a file left incomplete is removed through this handle, by no path.
+    return CreateFileA(path, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, 0, nullptr,
+                       disposition, FILE_ATTRIBUTE_TEMPORARY, nullptr);
 }
 
 // A name of the system's choosing in the directory at the start of path, used when the
@@ -99,6 +104,57 @@ static DWORD dispatchPayload(const char* kind, const char* path)
     return result;
 }
 
+// The complete package, closed, locked for reading and checked, goes to the installer; it is
+// then removed if it is still the file written.
+static DWORD installPackage(const char* kind, const char* path, HANDLE file,
+                            setup_Digest* digest)
+{
+    setup_FileId id;
+    DWORD result = setup_getFileId(file, &id);
+    if (result != ERROR_SUCCESS) {
+        setup_removeThroughHandle(file);
+        CloseHandle(file);
+        return result;
+    }
+    CloseHandle(file);
+    HANDLE lock = INVALID_HANDLE_VALUE;
+    result = setup_lockPackage(path, id, digest->key, setup_digestFinish(digest), &lock);
+    if (result == ERROR_SUCCESS) {
+        result = dispatchPayload(kind, path);
+        CloseHandle(lock);
+    }
+    setup_removePackage(path, id);
+    return result;
+}
+
+// From the new file on: decoding, the parent wait, the installer, and the file's removal.
+static DWORD decodeAndInstall(const void* payload, DWORD size, const char* kind,
+                              const char* path, HANDLE file)
+{
+    // The digest is kept only for a package that goes on to the installer.
+    setup_Digest digest;
+    uint32_t key[SETUP_DIGEST_KEY_WORDS];
+    DWORD result = g_xzdec ? ERROR_SUCCESS : setup_randomBytes(key, sizeof key);
+    if (result == ERROR_SUCCESS) {
+        setup_digestStart(&digest, key);
+        result = setup_xzDecodeToFile(payload, size, file, g_xzdec ? nullptr : &digest);
+    }
+    if (result != ERROR_SUCCESS) {
+        setup_removeThroughHandle(file);
+        CloseHandle(file);
+        return result;
+    }
+    if (g_xzdec) {
+        CloseHandle(file);
+        return ERROR_SUCCESS;
+    }
+    // The parent is waited for while the file is still open and shared with nobody.
+    if (g_waitParent) {
+        setup_waitForParent();
+    }
+    return installPackage(kind, path, file, &digest);
+}
+
 DWORD setup_extractAndRun(const void* payload, DWORD size, const char* kind)
 {
     char path[TARGET_PATH_SIZE];
@@ -109,20 +165,11 @@ DWORD setup_extractAndRun(const void* payload, DWORD size, const char* kind)
     }
     HANDLE file = INVALID_HANDLE_VALUE;
     result = createTarget(path, dirLen, &file);
-    if (result != ERROR_SUCCESS) {
-        return result;
+    if (result == ERROR_SUCCESS) {
+        result = decodeAndInstall(payload, size, kind, path, file);
     }
-    result = setup_xzDecodeToFile(payload, size, file);
-    // The parent is waited for while the file is still open and shared with nobody.
-    if (result == ERROR_SUCCESS && !g_xzdec && g_waitParent) {
-        setup_waitForParent();
-    }
-    CloseHandle(file);
-    if (result == ERROR_SUCCESS && !g_xzdec) {
-        result = dispatchPayload(kind, path);
-    }
-    if (!(g_xzdec && result == ERROR_SUCCESS)) {
-        DeleteFileA(path);
+    if (g_elevation != SETUP_NOT_ELEVATED && !g_xzdec) {
+        setup_removePrivateFolder(path, dirLen);
     }
     return result;
 }

@@ -8,6 +8,7 @@
 #include "portable.h"
 
 #include <stddef.h>
+#include <stdint.h>
 
 // ---- Option flags and the extra installer text -------------------------------------------
 
@@ -16,6 +17,11 @@ extern int g_allowElevation;   // --allow-elevation, or the install-directory va
 extern int g_quiet;            // --quiet: no prompt, no error dialog
 extern int g_xzdec;            // --xzdec: decode into the current directory and stop
 extern wchar_t* g_msiexecExtra; // appended to msiexec's parameters; lives until exit
+
+// How the run is privileged, found by the run sequence before the payload: an elevated run
+// writes the package into a folder of its own that only SYSTEM and Administrators may enter.
+enum setup_Elevation { SETUP_NOT_ELEVATED, SETUP_ELEVATED, SETUP_SYSTEM };
+extern int g_elevation;
 
 // The payload kind fixed when the executable is made ("msi" for a real setup).
 extern const char g_payloadKind[];
@@ -158,12 +164,65 @@ void setup_waitForParent();
 void setup_terminateParentProcess(DWORD id);
 void setup_waitForParentProcess(DWORD id);
 
-// ---- Payload (payload.cpp, xz_decode.cpp, msiexec.cpp; msiexec_params.cpp portable) -------
+// ---- The package's digest (digest.cpp, portable) ----------------------------------------
+// A keyed digest of a byte stream fed in pieces of any size: the same bytes under the same key
+// give the same value however they are cut. The key comes from the system's random generator.
+
+constexpr size_t SETUP_DIGEST_BLOCK_WORDS = 256;   // 32-bit words of one block, 1 KiB
+constexpr size_t SETUP_DIGEST_KEY_WORDS = SETUP_DIGEST_BLOCK_WORDS + 4;
+
+struct setup_Digest {
+    uint32_t key[SETUP_DIGEST_KEY_WORDS];
+    uint64_t point;      // of the polynomial, from the key
+    uint64_t poly;       // the polynomial so far
+    uint64_t nhA, nhB;   // the current block's two sums
+    size_t words;        // taken into the current block
+    uint64_t length;     // bytes in all
+    uint8_t pending[8];  // a pair of words not yet complete
+    size_t pendingSize;
+};
+
+void setup_digestStart(setup_Digest* digest, const uint32_t key[SETUP_DIGEST_KEY_WORDS]);
+void setup_digestUpdate(setup_Digest* digest, const void* data, size_t size);
+uint64_t setup_digestFinish(setup_Digest* digest);
+
+// ---- Payload (payload.cpp, package_file.cpp, private_folder.cpp, xz_decode.cpp, msiexec.cpp;
+// msiexec_params.cpp portable) --------------------------------------------------------------
 
 int setup_extractResource(HMODULE module, LPCSTR type, LPCSTR name, DWORD* outError);
 // The payload road for a payload of the given kind; the resource step passes g_payloadKind.
 DWORD setup_extractAndRun(const void* payload, DWORD size, const char* kind);
-DWORD setup_xzDecodeToFile(const void* input, DWORD size, HANDLE file);
+// A file as the file system knows it, whatever its path: volume and file index.
+struct setup_FileId {
+    DWORD volume, indexHigh, indexLow;
+};
+
+#ifdef _WIN32
+DWORD setup_randomBytes(void* out, ULONG size);
+DWORD setup_getFileId(HANDLE file, setup_FileId* id);
+// Opens the package at path for reading, shared for reading only, and checks that it is the
+// file id names and that its digest under key is expected. The lock stays open in *lock.
+DWORD setup_lockPackage(const char* path, const setup_FileId& id, const uint32_t* key,
+                        uint64_t expected, HANDLE* lock);
+// Removes the file of a handle opened with delete access once the handle is closed.
+void setup_removeThroughHandle(HANDLE file);
+// Removes the file at path only when it is still the file id names; links are not followed.
+void setup_removePackage(const char* path, const setup_FileId& id);
+
+// The run's elevation (setup_Elevation), from the process token.
+int setup_getElevation();
+// The access list of an elevated run's folder, in the system's descriptor language.
+extern const char SETUP_PRIVATE_FOLDER_SDDL[];
+// Creates that folder under the temporary directory and writes its path, backslash included,
+// into path (capacity bytes); its length in *dirLen.
+DWORD setup_createPrivateFolder(char* path, DWORD capacity, size_t* dirLen);
+// Removes the folder whose path, backslash included, starts path; dirLen as created.
+void setup_removePrivateFolder(char* path, size_t dirLen);
+#endif
+
+// Every decoded byte also goes into digest, when one is given.
+DWORD setup_xzDecodeToFile(const void* input, DWORD size, HANDLE file,
+                           setup_Digest* digest = nullptr);
 
 // The parameter text for msiexec: /i "path" REINSTALLMODE=amus [extra]. Heap, or null when it
 // cannot be allocated. Portable.

@@ -50,7 +50,8 @@ static DWORD startDecoder(lzma_stream* stream)
 
 // Decodes the slice already set in the stream until a call yields no more output, writing
 // each piece before the next call. Sets *ended once the decoder reports the stream's end.
-static DWORD drainSlice(lzma_stream* stream, lzma_action action, HANDLE file, bool* ended)
+static DWORD drainSlice(lzma_stream* stream, lzma_action action, HANDLE file,
+                        setup_Digest* digest, bool* ended)
 {
     uint8_t piece[PIECE_SIZE];
     for (;;) {
@@ -68,6 +69,9 @@ static DWORD drainSlice(lzma_stream* stream, lzma_action action, HANDLE file, bo
         if (produced == 0) {
             return ERROR_SUCCESS;
         }
+        if (digest != nullptr) {
+            setup_digestUpdate(digest, piece, produced);
+        }
         DWORD error = writePiece(file, piece, produced);
         if (error != ERROR_SUCCESS) {
             return error;
@@ -75,7 +79,8 @@ static DWORD drainSlice(lzma_stream* stream, lzma_action action, HANDLE file, bo
     }
 }
 
-static DWORD decodeSlices(lzma_stream* stream, const uint8_t* input, DWORD size, HANDLE file)
+static DWORD decodeSlices(lzma_stream* stream, const uint8_t* input, DWORD size, HANDLE file,
+                          setup_Digest* digest)
 {
     bool ended = false;
     DWORD remaining = size;
@@ -85,7 +90,8 @@ static DWORD decodeSlices(lzma_stream* stream, const uint8_t* input, DWORD size,
         stream->avail_in = slice;
         input += slice;
         remaining -= slice;
-        DWORD error = drainSlice(stream, remaining == 0 ? LZMA_FINISH : LZMA_RUN, file, &ended);
+        DWORD error = drainSlice(stream, remaining == 0 ? LZMA_FINISH : LZMA_RUN, file, digest,
+                                 &ended);
         if (error != ERROR_SUCCESS) {
             return error;
         }
@@ -99,12 +105,12 @@ static DWORD decodeSlices(lzma_stream* stream, const uint8_t* input, DWORD size,
     return ERROR_SUCCESS;
 }
 
-DWORD setup_xzDecodeToFile(const void* input, DWORD size, HANDLE file)
+DWORD setup_xzDecodeToFile(const void* input, DWORD size, HANDLE file, setup_Digest* digest)
 {
     lzma_stream stream = LZMA_STREAM_INIT;
     DWORD error = startDecoder(&stream);
     if (error == ERROR_SUCCESS) {
-        error = decodeSlices(&stream, static_cast<const uint8_t*>(input), size, file);
+        error = decodeSlices(&stream, static_cast<const uint8_t*>(input), size, file, digest);
     }
     lzma_end(&stream);
     return error;

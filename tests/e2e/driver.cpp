@@ -170,6 +170,29 @@ static std::wstring environmentBlock(const RunOptions& options)
     return out;
 }
 
+// The limited token linked to the driver's elevated one, or null when there is none.
+static HANDLE limitedToken()
+{
+    static HANDLE token = [] {
+        HANDLE own = nullptr;
+        TOKEN_LINKED_TOKEN linked = {};
+        DWORD size = 0;
+        TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+        if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own)
+            && GetTokenInformation(own, TokenElevationType, &type, sizeof type, &size)
+            && type == TokenElevationTypeFull
+            && GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)) {
+            CloseHandle(own);
+            return linked.LinkedToken;
+        }
+        if (own != nullptr) {
+            CloseHandle(own);
+        }
+        return static_cast<HANDLE>(nullptr);
+    }();
+    return token;
+}
+
 Child start(const RunOptions& options)
 {
     std::wstring exe = widen(options.exe);
@@ -182,9 +205,16 @@ Child start(const RunOptions& options)
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     Child child;
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, &env[0],
-                        options.cwd.empty() ? nullptr : widen(options.cwd).c_str(), &si, &pi)) {
+    std::wstring cwd = widen(options.cwd);
+    HANDLE token = options.elevated ? nullptr : limitedToken();
+    BOOL started = token != nullptr
+        ? CreateProcessAsUserW(token, exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                               CREATE_UNICODE_ENVIRONMENT, &env[0],
+                               cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)
+        : CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                         CREATE_UNICODE_ENVIRONMENT, &env[0], cwd.empty() ? nullptr : cwd.c_str(),
+                         &si, &pi);
+    if (!started) {
         ADD_FAILURE() << "cannot start " << options.exe << ": error " << GetLastError();
         return child;
     }

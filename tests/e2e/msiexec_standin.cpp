@@ -1,6 +1,9 @@
 // Put in place of msiexec.exe in a test prefix: writes the parameters it was given (its
 // command line after the program name, exactly) to the file named by VORLANE_STANDIN_LOG,
-// and exits with the code in VORLANE_STANDIN_EXIT (default 0).
+// and exits with the code in VORLANE_STANDIN_EXIT (default 0). With VORLANE_STANDIN_PROBE it
+// first plays another process of the same user on the package it was given: it tries to open
+// it for writing, to rename it and to open it for deletion, and reads its first bytes, and
+// writes the four results (error codes, 0 for success) to the file named there.
 #include <windows.h>
 
 #include <stdlib.h>
@@ -19,8 +22,65 @@ static const wchar_t* afterProgramName(const wchar_t* line)
     return *line == L' ' ? line + 1 : line;
 }
 
+static DWORD lastErrorOf(BOOL ok)
+{
+    return ok ? 0 : GetLastError();
+}
+
+static DWORD tryOpen(const wchar_t* path, DWORD access)
+{
+    HANDLE file = CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD error = lastErrorOf(file != INVALID_HANDLE_VALUE);
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+    }
+    return error;
+}
+
+static DWORD tryRead(const wchar_t* path)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return GetLastError();
+    }
+    unsigned char head[8] = {};
+    DWORD got = 0;
+    DWORD error = lastErrorOf(ReadFile(file, head, sizeof head, &got, nullptr));
+    CloseHandle(file);
+    return error != 0 ? error : got == sizeof head && head[0] == 0xD0 && head[1] == 0xCF ? 0 : 13;
+}
+
+static void probe(const wchar_t* params, const wchar_t* report)
+{
+    const wchar_t* open = wcschr(params, L'"');
+    const wchar_t* close = open != nullptr ? wcschr(open + 1, L'"') : nullptr;
+    if (close == nullptr || close - open > MAX_PATH) {
+        return;
+    }
+    wchar_t path[MAX_PATH + 8] = {}, moved[MAX_PATH + 8] = {};
+    wmemcpy(path, open + 1, close - open - 1);
+    wcscpy(moved, path);
+    wcscat(moved, L".moved");
+    char text[96];
+    int n = wsprintfA(text, "write=%lu rename=%lu delete=%lu read=%lu",
+                      tryOpen(path, GENERIC_WRITE), lastErrorOf(MoveFileW(path, moved)),
+                      tryOpen(path, DELETE), tryRead(path));
+    HANDLE file = CreateFileW(report, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, text, static_cast<DWORD>(n), &written, nullptr);
+        CloseHandle(file);
+    }
+}
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
 {
+    wchar_t report[MAX_PATH];
+    if (GetEnvironmentVariableW(L"VORLANE_STANDIN_PROBE", report, MAX_PATH) - 1 < MAX_PATH - 1) {
+        probe(afterProgramName(GetCommandLineW()), report);
+    }
     wchar_t log[MAX_PATH];
     if (GetEnvironmentVariableW(L"VORLANE_STANDIN_LOG", log, MAX_PATH) - 1 < MAX_PATH - 1) {
         HANDLE file = CreateFileW(log, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

@@ -38,18 +38,21 @@ void expectInstalled(const std::string& dir)
 
 } // namespace
 
+// The real installer reads the package through the lock, in both routes: the user's
+// temporary directory, and the elevated run's folder of its own.
 TEST(Payload, InstallsSilentlyWhereThePropertySaysAndDeletesThePackage)
 {
     std::string temp = makeScratchDir("install");
-    std::string dir = installDir("Pass Through\\Demo");
-    DWORD code = runQuiet(setupRun(
-        "demo", "--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Pass Through\\Demo\"", temp));
-    EXPECT_EQ(code, 0u);
-    expectInstalled(dir);
-    EXPECT_FALSE(fileExists(temp + "\\setup.msi"));
-    EXPECT_TRUE(listFiles(temp, "*.msi").empty());
-    EXPECT_TRUE(listFiles(temp, "msi*.tmp").empty());
-    removeTree("C:\\Pass Through");
+    for (bool elevated : {false, true}) {
+        std::string dir = installDir("Pass Through\\Demo");
+        RunOptions o = setupRun(
+            "demo", "--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Pass Through\\Demo\"", temp);
+        o.elevated = elevated;
+        EXPECT_EQ(runQuiet(o), 0u) << elevated;
+        expectInstalled(dir);
+        EXPECT_TRUE(listFiles(temp).empty()) << elevated;
+        removeTree("C:\\Pass Through");
+    }
     removeTree(temp);
 }
 
@@ -200,16 +203,22 @@ struct StandInRun {
     bool dialogShown;
     std::string dialogText;
     std::string params;
+    std::string probe;  // what the stand-in could do to the package while it ran
 };
 
-StandInRun runWithStandIn(const std::string& args, DWORD installerCode, const std::string& temp)
+StandInRun runWithStandIn(const std::string& args, DWORD installerCode, const std::string& temp,
+                          bool elevated = false, const std::string& variant = "demo")
 {
-    RunOptions o = setupRun("demo", args, temp);
+    RunOptions o = setupRun(variant, args, temp);
+    o.elevated = elevated;
     std::string log = temp + "\\..\\vorlane-standin.log";
+    std::string probe = temp + "\\..\\vorlane-standin.probe";
     DeleteFileA(log.c_str());
+    DeleteFileA(probe.c_str());
     o.env.push_back({"VORLANE_STANDIN_LOG", log});
+    o.env.push_back({"VORLANE_STANDIN_PROBE", probe});
     o.env.push_back({"VORLANE_STANDIN_EXIT", std::to_string(installerCode)});
-    StandInRun result = {0, false, "", ""};
+    StandInRun result = {0, false, "", "", ""};
     Child child = start(o);
     Dialog dialog;
     if (waitDialog(child, &dialog, 60000)) {
@@ -221,7 +230,9 @@ StandInRun runWithStandIn(const std::string& args, DWORD installerCode, const st
     std::string raw = readFile(log);
     std::wstring wide(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / sizeof(wchar_t));
     result.params = utf8(wide);
+    result.probe = readFile(probe);
     DeleteFileA(log.c_str());
+    DeleteFileA(probe.c_str());
     return result;
 }
 
@@ -250,6 +261,44 @@ TEST(StandIn, ANoBreakSpaceStaysInsideItsArgument)
     StandInRun run = runWithStandIn(u8"--quiet FOO=a\u00a0b BAR=1", 0, temp);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.params, "/i \"" + temp + u8"\\setup.msi\" REINSTALLMODE=amus FOO=a\u00a0b BAR=1");
+    removeTree(temp);
+}
+
+// While the installer runs, another process may read the package and do nothing else to it.
+TEST(StandIn, ThePackageIsLockedWhileTheInstallerRuns)
+{
+    std::string temp = makeScratchDir("standin-lock");
+    StandInRun run = runWithStandIn("--quiet", 0, temp);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.probe, "write=32 rename=32 delete=32 read=0");
+    EXPECT_TRUE(listFiles(temp).empty());
+    removeTree(temp);
+}
+
+// An elevated run (every process under Wine is one unless started otherwise) writes into a
+// folder of its own with a new name each time, under the same lock, and leaves nothing behind,
+// whether the installer succeeds or fails, or the payload does not decode.
+TEST(StandIn, AnElevatedRunWritesIntoANewFolderOfItsOwn)
+{
+    std::string temp = makeScratchDir("standin-elevated");
+    std::string prefix = "/i \"" + temp + "\\setup-";
+    std::vector<std::string> folders;
+    for (DWORD code : {0u, 1603u}) {
+        StandInRun run = runWithStandIn("--quiet", code, temp, true);
+        EXPECT_EQ(run.exitCode, code);
+        EXPECT_EQ(run.probe, "write=32 rename=32 delete=32 read=0");
+        ASSERT_EQ(run.params.compare(0, prefix.size(), prefix), 0) << run.params;
+        std::string folder = run.params.substr(prefix.size(), 16);
+        EXPECT_EQ(folder.find_first_not_of("0123456789abcdef"), std::string::npos) << folder;
+        EXPECT_EQ(run.params.substr(prefix.size() + 16), "\\setup.msi\" REINSTALLMODE=amus ");
+        folders.push_back(folder);
+        EXPECT_TRUE(listFiles(temp).empty()) << code;
+    }
+    EXPECT_NE(folders[0], folders[1]);
+    StandInRun cut = runWithStandIn("--quiet", 0, temp, true, "truncate");
+    EXPECT_EQ(cut.exitCode, static_cast<DWORD>(ERROR_WRITE_FAULT));
+    EXPECT_TRUE(cut.params.empty());
+    EXPECT_TRUE(listFiles(temp).empty());
     removeTree(temp);
 }
 
