@@ -19,8 +19,10 @@ set(rel ${CMAKE_BINARY_DIR}/release)
 set(i686 ${VORLANE_I686_BUILD})
 set(files ${PROJECT_SOURCE_DIR}/release)
 
-# The Debian package's native programs, built apart from the build-time setup-pack.
+# The Debian package's native programs, built apart from the build-time setup-pack. Its
+# stamps lie in the release directory too, so that removing that directory starts afresh.
 ExternalProject_Add(release_native
+  PREFIX ${rel}/native-prefix
   SOURCE_DIR ${files}/native
   BINARY_DIR ${rel}/native
   CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${VORLANE_HOST_CXX}
