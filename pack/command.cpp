@@ -44,9 +44,9 @@ int pack_run(int argc, const char* const argv[])
         fputs("usage: setup-pack [STUB] PACKAGE OUTPUT\n", stderr);
         return 1;
     }
-    std::string defaultStub, stubError = argc == 3 ? pack_defaultStub(&defaultStub) : "";
+    std::string defaultStub, stubError = argc == 3 ? pack_defaultStub(argv[1], &defaultStub) : "";
     if (!stubError.empty()) {
-        return pack_fail("setup-pack", stubError);
+        return pack_fail(argv[1], stubError);
     }
     const char *stubPath = argc == 4 ? argv[1] : defaultStub.c_str(), *packagePath = argv[argc - 2],
                *outputPath = argv[argc - 1];

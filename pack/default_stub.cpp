@@ -3,6 +3,7 @@
 #include "default_stub.h"
 
 #include <errno.h>
+#include <stdio.h>
 #include <string.h>
 
 #include <vector>
@@ -53,7 +54,8 @@ static std::string pack_ownPath(std::string* path)
     for (;;) {
         DWORD got = GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
         if (got == 0) {
-            return "cannot read the program's own path (error " + std::to_string(GetLastError()) + ")";
+            return "no STUB given, and the program's own path cannot be read (error " +
+                   std::to_string(GetLastError()) + ")";
         }
         if (got < wide.size()) {
             wide.resize(got);
@@ -65,7 +67,7 @@ static std::string pack_ownPath(std::string* path)
     int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
                                    nullptr, 0, nullptr, &lossy);
     if (size <= 0 || lossy) {
-        return "the program's own path cannot be written in the ANSI code page; name the stub";
+        return "no STUB given, and the program's own path cannot be written in the ANSI code page";
     }
     path->resize(size);
     WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), &(*path)[0],
@@ -81,7 +83,7 @@ static std::string pack_ownPath(std::string* path)
     for (;;) {
         ssize_t got = readlink("/proc/self/exe", buffer.data(), buffer.size());
         if (got < 0) {
-            return std::string("cannot read /proc/self/exe: ") + strerror(errno);
+            return std::string("no STUB given, and /proc/self/exe cannot be read: ") + strerror(errno);
         }
         if (static_cast<size_t>(got) < buffer.size()) {
             path->assign(buffer.data(), static_cast<size_t>(got));
@@ -93,8 +95,25 @@ static std::string pack_ownPath(std::string* path)
 
 #endif
 
-std::string pack_defaultStub(std::string* stubPath)
+// Whether the file at path begins as an executable does ("MZ"); a file that cannot be read
+// is left to the packing, which reports it.
+static bool pack_isExecutable(const char* path)
 {
+    char head[2] = {};
+    FILE* in = fopen(path, "rb");
+    if (in == nullptr) {
+        return false;
+    }
+    bool executable = fread(head, 1, sizeof head, in) == sizeof head && head[0] == 'M' && head[1] == 'Z';
+    fclose(in);
+    return executable;
+}
+
+std::string pack_defaultStub(const char* packagePath, std::string* stubPath)
+{
+    if (pack_isExecutable(packagePath)) {
+        return "an executable, not a package: give PACKAGE OUTPUT, or STUB PACKAGE OUTPUT";
+    }
     std::string program;
     std::string error = pack_ownPath(&program);
     if (error.empty()) {

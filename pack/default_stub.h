@@ -10,6 +10,8 @@
 // the same holds for a copy unpacked under any other root. Pure: no file is looked at.
 std::string pack_stubBeside(const std::string& programPath, bool windowsLayout);
 
-// The stub for this process: its own executable's path, then pack_stubBeside. Returns "" or a
-// one-line error.
-std::string pack_defaultStub(std::string* stubPath);
+// The stub for this process, for packing packagePath: its own executable's path, then
+// pack_stubBeside. Returns "" or a one-line error about packagePath, also when it is itself an
+// executable: then OUTPUT was most likely left out of `setup-pack STUB PACKAGE OUTPUT`, and
+// going on would write over the package.
+std::string pack_defaultStub(const char* packagePath, std::string* stubPath);
