@@ -1,6 +1,7 @@
 // The command: read the stub, compress the package, edit, read the result back, and only then
 // put it in place. The stub is read whole before anything is written, so OUTPUT may name it.
 #include "bspatch.h"
+#include "default_stub.h"
 #include "pack.h"
 
 #include <errno.h>
@@ -39,11 +40,16 @@ int pack_fail(const char* path, const std::string& reason)
 
 int pack_run(int argc, const char* const argv[])
 {
-    if (argc != 4) {
-        fputs("usage: setup-pack STUB PACKAGE OUTPUT\n", stderr);
+    if (argc != 3 && argc != 4) {
+        fputs("usage: setup-pack [STUB] PACKAGE OUTPUT\n", stderr);
         return 1;
     }
-    const char *stubPath = argv[1], *packagePath = argv[2], *outputPath = argv[3];
+    std::string defaultStub, stubError = argc == 3 ? pack_defaultStub(argv[1], &defaultStub) : "";
+    if (!stubError.empty()) {
+        return pack_fail(argv[1], stubError);
+    }
+    const char *stubPath = argc == 4 ? argv[1] : defaultStub.c_str(), *packagePath = argv[argc - 2],
+               *outputPath = argv[argc - 1];
     pack_Bytes stub, payload, out;
     std::string error = pack_readWhole(stubPath, &stub);
     if (!error.empty()) {

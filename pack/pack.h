@@ -115,6 +115,7 @@ inline void pack_put32(pack_Bytes& b, size_t at, uint32_t v)
 
 // ---- The command ---------------------------------------------------------------------------
 
-// setup-pack STUB PACKAGE OUTPUT (argv[0] unused). Returns the exit status, 0 or 1; prints one
-// line on stderr for a failure, and a notice when a signature was removed.
+// setup-pack [STUB] PACKAGE OUTPUT (argv[0] unused; without STUB, pack_defaultStub's). Returns
+// the exit status, 0 or 1; prints one line on stderr for a failure, and a notice when a
+// signature was removed.
 int pack_run(int argc, const char* const argv[]);

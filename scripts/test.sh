@@ -29,8 +29,9 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows
 scripts/i386.sh ctest --preset windows
 
-step "64-bit build: Wine tests in a 64-bit prefix"
-cmake --preset windows-x64 -DVORLANE_PRODUCT_EXE="$root/build/windows/setup.exe" >/dev/null
+step "64-bit build: Wine tests in a 64-bit prefix; the release files"
+cmake --preset windows-x64 -DVORLANE_PRODUCT_EXE="$root/build/windows/setup.exe" \
+  -DVORLANE_I686_BUILD="$root/build/windows" >/dev/null
 cmake --build --preset windows-x64
 ctest --preset windows-x64
 
