@@ -20,18 +20,23 @@ static DWORD chooseDirectory(char* path, size_t* dirLen)
     if (g_elevation != SETUP_NOT_ELEVATED) {
         return setup_createPrivateFolder(path, TARGET_PATH_SIZE, dirLen);
     }
-    DWORD d = GetTempPathA(TARGET_PATH_SIZE, path);
+    return setup_getTempDirectory(path, TARGET_PATH_SIZE, dirLen);
+}
+
+DWORD setup_getTempDirectory(char* path, DWORD capacity, size_t* length)
+{
+    DWORD d = GetTempPathA(capacity, path);
     if (d == 0) {
         DWORD error = setup_lastErrorOr(ERROR_GEN_FAILURE);
         SETUP_RECORD(error);
         return error;
     }
     // A result that does not fit is the size the buffer would need, NUL included.
-    if (d >= TARGET_PATH_SIZE) {
+    if (d >= capacity) {
         SETUP_RECORD(ERROR_NOT_ENOUGH_MEMORY);
         return ERROR_NOT_ENOUGH_MEMORY;
     }
-    *dirLen = d;
+    *length = d;
     return ERROR_SUCCESS;
 }
 

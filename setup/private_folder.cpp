@@ -56,16 +56,12 @@ static DWORD getBaseDirectory(char* path, DWORD capacity, DWORD* length)
         free(narrow);
     }
     if (d == 0) {
-        d = GetTempPathA(capacity, path);
-    }
-    if (d == 0) {
-        DWORD error = setup_lastErrorOr(ERROR_GEN_FAILURE);
-        SETUP_RECORD(error);
-        return error;
-    }
-    if (d >= capacity) {
-        SETUP_RECORD(ERROR_NOT_ENOUGH_MEMORY);
-        return ERROR_NOT_ENOUGH_MEMORY;
+        size_t n = 0;
+        DWORD error = setup_getTempDirectory(path, capacity, &n);
+        d = static_cast<DWORD>(n);
+        if (error != ERROR_SUCCESS) {
+            return error;
+        }
     }
     *length = d;
     return ERROR_SUCCESS;

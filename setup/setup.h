@@ -209,6 +209,9 @@ void setup_removeThroughHandle(HANDLE file);
 // Removes the file at path only when it is still the file id names; links are not followed.
 void setup_removePackage(const char* path, const setup_FileId& id);
 
+// The temporary directory as GetTempPathA gives it, backslash included; its length in *length.
+DWORD setup_getTempDirectory(char* path, DWORD capacity, size_t* length);
+
 // The run's elevation (setup_Elevation), from the process token.
 int setup_getElevation();
 // The access list of an elevated run's folder, in the system's descriptor language.
