@@ -73,7 +73,7 @@ std::string pack_readStream(MSIHANDLE record, UINT field, pack_Bytes* out)
 std::string pack_msiOpen(const char* path, pack_Msi** db)
 {
     MSIHANDLE h = 0;
-    UINT r = MsiOpenDatabaseW(pack_wide(path, CP_ACP).c_str(), MSIDBOPEN_READONLY, &h);
+    UINT r = MsiOpenDatabaseW(pack_wide(path, CP_ACP).c_str(), reinterpret_cast<LPCWSTR>(MSIDBOPEN_READONLY), &h);
     if (r != ERROR_SUCCESS) {
         return "not a Windows Installer package (" + pack_code(r) + ")";
     }
