@@ -60,10 +60,17 @@ void pack_takeIcon(const char* path, pack_Msi* db, const std::string& name, pack
     b->hasIcon = true;
 }
 
+// Texts are checked before they get here, but a file name may be any bytes: those that are no
+// UTF-8 become U+FFFD rather than cutting the name short.
 std::u16string pack_u16(const std::string& utf8)
 {
     std::u16string out;
-    pack_utf16(utf8, &out);
+    if (!pack_utf16(utf8, &out)) {
+        out.clear();
+        for (char c : utf8) {
+            out.push_back(static_cast<unsigned char>(c) < 0x80 ? static_cast<char16_t>(c) : u'\uFFFD');
+        }
+    }
     return out;
 }
 
