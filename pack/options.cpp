@@ -6,7 +6,28 @@
 #include <stdio.h>
 #include <string.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
+
+// Texts are UTF-8 inside; a Windows program gets its arguments in the ANSI code page.
+std::string pack_argumentText(const char* arg)
+{
+#ifdef _WIN32
+    int n = MultiByteToWideChar(CP_ACP, 0, arg, -1, nullptr, 0);
+    std::wstring wide(n > 0 ? n : 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, arg, -1, &wide[0], n);
+    int m = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(m > 0 ? m : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], m, nullptr, nullptr);
+    utf8.resize(utf8.size() - 1);
+    return utf8;
+#else
+    return arg;
+#endif
+}
 
 std::string pack_readIconFile(const char* path, pack_Branding* b)
 {
@@ -26,11 +47,12 @@ std::string pack_readIconFile(const char* path, pack_Branding* b)
     return error.empty() ? "" : std::string(path) + ": " + error;
 }
 
-std::string pack_takeText(const char* option, const char* value, bool* has, std::string* out)
+std::string pack_takeText(const char* option, const char* arg, bool* has, std::string* out)
 {
     std::u16string wide;
+    std::string value = pack_argumentText(arg);
     if (!pack_utf16(value, &wide) || wide.size() > kPackMaxBrandText || wide.empty()) {
-        return std::string(option) + " needs a UTF-8 text of 1 to " + std::to_string(kPackMaxBrandText) +
+        return std::string(option) + " needs a text of 1 to " + std::to_string(kPackMaxBrandText) +
                " characters";
     }
     *has = true;
