@@ -32,7 +32,7 @@ xz_total=0 pack_total=0 xz_cpu=0 pack_cpu=0 xz_peak=0 pack_peak=0
 for _ in $(seq "$runs"); do
   read -r xt xc xm < <(measure sh -c 'exec xz --format=xz --check=crc64 -9 -T1 -c "$0" > "$1"' \
                       "$package" "$work/package.xz")
-  read -r pt pc pm < <(measure "$build/setup-pack" "$build/setup-stub.exe" "$package" "$work/setup.exe")
+  read -r pt pc pm < <(measure "$build/setup-pack" --keep-branding "$build/setup-stub.exe" "$package" "$work/setup.exe")
   printf '  xz %6.2f s (CPU %6.2f s) %8d KiB   setup-pack %6.2f s (CPU %6.2f s) %8d KiB\n' \
     "$xt" "$xc" "$xm" "$pt" "$pc" "$pm"
   xz_total=$(awk "BEGIN { print $xz_total + $xt }") pack_total=$(awk "BEGIN { print $pack_total + $pt }")

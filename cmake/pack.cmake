@@ -96,8 +96,10 @@ ${payload_line}
     # A stub that failed to take its package is removed, so that no build passes it on.
     add_dependencies(${S_NAME} setup_pack_native)
     set_property(TARGET ${S_NAME} APPEND PROPERTY LINK_DEPENDS ${S_MSI} ${VORLANE_SETUP_PACK})
+    # The build's own executables keep the project's version record and icon (--keep-branding):
+    # the tests pin them, and some of the packages packed here are no installer databases.
     add_custom_command(TARGET ${S_NAME} POST_BUILD
-      COMMAND sh -c "\"$0\" \"$1\" \"$2\" \"$1\" || { rm -f \"$1\"; exit 1; }"
+      COMMAND sh -c "\"$0\" --keep-branding \"$1\" \"$2\" \"$1\" || { rm -f \"$1\"; exit 1; }"
               ${VORLANE_SETUP_PACK} $<TARGET_FILE:${S_NAME}> ${S_MSI}
       COMMENT "Packing ${S_MSI} into ${S_NAME}"
       VERBATIM)

@@ -2,6 +2,7 @@
 // put it in place. The stub is read whole before anything is written, so OUTPUT may name it.
 #include "bspatch.h"
 #include "default_stub.h"
+#include "options.h"
 #include "pack.h"
 
 #include <errno.h>
@@ -36,22 +37,41 @@ int pack_fail(const char* path, const std::string& reason)
     return 1;
 }
 
+// OUTPUT's file name, as the version record names the original file.
+std::string pack_fileName(const std::string& path)
+{
+    size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 } // namespace
 
 int pack_run(int argc, const char* const argv[])
 {
-    if (argc != 3 && argc != 4) {
-        fputs("usage: setup-pack [STUB] PACKAGE OUTPUT\n", stderr);
+    pack_Options options;
+    std::string error = pack_parseOptions(argc, argv, &options);
+    if (!error.empty()) {
+        fprintf(stderr, "setup-pack: %s\n", error.c_str());
         return 1;
     }
-    std::string defaultStub, stubError = argc == 3 ? pack_defaultStub(argv[1], &defaultStub) : "";
-    if (!stubError.empty()) {
-        return pack_fail(argv[1], stubError);
+    size_t files = options.files.size();
+    if (files != 2 && files != 3) {
+        fputs("usage: setup-pack [--name TEXT] [--version N.N.N[.N]] [--company TEXT] [--icon FILE.ico] "
+              "[--keep-branding] [STUB] PACKAGE OUTPUT\n", stderr);
+        return 1;
     }
-    const char *stubPath = argc == 4 ? argv[1] : defaultStub.c_str(), *packagePath = argv[argc - 2],
-               *outputPath = argv[argc - 1];
+    std::string defaultStub;
+    if (files == 2) {
+        std::string stubError = pack_defaultStub(options.files[0].c_str(), &defaultStub);
+        if (!stubError.empty()) {
+            return pack_fail(options.files[0].c_str(), stubError);
+        }
+    }
+    const char *stubPath = files == 3 ? options.files[0].c_str() : defaultStub.c_str(),
+               *packagePath = options.files[files - 2].c_str(),
+               *outputPath = options.files[files - 1].c_str();
     pack_Bytes stub, payload, out;
-    std::string error = pack_readWhole(stubPath, &stub);
+    error = pack_readWhole(stubPath, &stub);
     if (!error.empty()) {
         return pack_fail(stubPath, error);
     }
@@ -66,12 +86,20 @@ int pack_run(int argc, const char* const argv[])
         return pack_fail(stubPath, error);
     }
     resources.clear();
+    pack_Branding& branding = options.branding;
+    error = branding.keep ? "" : pack_brandingFromPackage(packagePath, &branding);
+    if (!error.empty()) {
+        return pack_fail(packagePath, error);
+    }
     error = pack_compressFile(packagePath, &payload);
     if (!error.empty()) {
         return pack_fail(packagePath, error);
     }
     bool removedSignature = false;
-    error = pack_replacePayload(stub, payload, &out, &removedSignature);
+    std::string outputName = pack_fileName(outputPath);
+    error = pack_replacePayload(stub, payload, &out, &removedSignature, [&](std::vector<pack_Resource>* r) {
+        pack_applyBranding(r, branding, outputName);
+    });
     if (!error.empty()) {
         return pack_fail(stubPath, error);
     }

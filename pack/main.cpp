@@ -1,4 +1,4 @@
-// setup-pack [STUB] PACKAGE OUTPUT: exit status 0 or 1.
+// setup-pack [OPTION]... [STUB] PACKAGE OUTPUT: exit status 0 or 1.
 #include "pack.h"
 
 int main(int argc, char* argv[])

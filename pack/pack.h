@@ -6,6 +6,7 @@
 
 #include <stdint.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,11 +87,15 @@ pack_Bytes pack_buildResources(const std::vector<pack_Resource>& resources, uint
 // counted as zero).
 uint32_t pack_checksum(const pack_Bytes& file, size_t checksumOffset);
 
+// A change to the other resources, made before the layout (the branding).
+using pack_ResourceEdit = std::function<void(std::vector<pack_Resource>*)>;
+
 // The whole edit: file with every RCDATA 12 replaced by one, language 1033, holding payload,
-// and without a certificate table (*removedSignature tells whether there was one). Returns ""
-// or a one-line error.
+// its other resources passed through edit when given, and without a certificate table
+// (*removedSignature tells whether there was one). Returns "" or a one-line error.
 std::string pack_replacePayload(const pack_Bytes& file, const pack_Bytes& payload,
-                                pack_Bytes* out, bool* removedSignature);
+                                pack_Bytes* out, bool* removedSignature,
+                                const pack_ResourceEdit& edit = nullptr);
 
 // The RCDATA 12 of an image, for reading the result back. Returns "" or a one-line error.
 std::string pack_findPayload(const pack_Bytes& file, pack_Bytes* payload);
@@ -115,7 +120,7 @@ inline void pack_put32(pack_Bytes& b, size_t at, uint32_t v)
 
 // ---- The command ---------------------------------------------------------------------------
 
-// setup-pack [STUB] PACKAGE OUTPUT (argv[0] unused; without STUB, pack_defaultStub's). Returns
-// the exit status, 0 or 1; prints one line on stderr for a failure, and a notice when a
-// signature was removed.
+// setup-pack [OPTION]... [STUB] PACKAGE OUTPUT (argv[0] unused; without STUB,
+// pack_defaultStub's). Returns the exit status, 0 or 1; prints one line on stderr for a
+// failure, and a notice when a signature was removed.
 int pack_run(int argc, const char* const argv[]);

@@ -190,7 +190,7 @@ uint32_t pack_checksum(const pack_Bytes& file, size_t checksumOffset)
 }
 
 std::string pack_replacePayload(const pack_Bytes& file, const pack_Bytes& payload, pack_Bytes* out,
-                                bool* removedSignature)
+                                bool* removedSignature, const pack_ResourceEdit& edit)
 {
     pack_Image image;
     std::vector<pack_Resource> resources;
@@ -203,6 +203,9 @@ std::string pack_replacePayload(const pack_Bytes& file, const pack_Bytes& payloa
     }
     if (!error.empty()) {
         return error;
+    }
+    if (edit) {
+        edit(&resources);
     }
     const pack_Section& rsrc = image.sections[image.rsrcIndex];
     pack_Bytes section = pack_buildResources(pack_withPayload(std::move(resources), payload), rsrc.rva);

@@ -79,3 +79,40 @@ TEST(Pack, RepackingReplacesOnlyThePayloadWithTheXzProgramsBytes)
     EXPECT_TRUE(readFile(cwd + "\\setup.msi") == readFile(g_paths["not-msi"])) << "decodes to another package";
     removeTree(cwd);
 }
+
+TEST(Pack, ABrandedSetupShowsTheProductsIdentityAndStillInstalls)
+{
+    std::string exe = variantExe("branded");
+    DWORD ignored = 0, size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::string info(size, '\0');
+    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, &info[0]));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    ASSERT_TRUE(VerQueryValueA(&info[0], "\\", reinterpret_cast<void**>(&fixed), &len));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00020003u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00040000u);
+    const std::pair<const char*, const char*> strings[] = {
+        {"ProductName", "Acme Widget Studio"}, {"FileVersion", "2.3.4.0"}, {"CompanyName", "Acme Tools GmbH"}};
+    for (const auto& s : strings) {
+        char* value = nullptr;
+        std::string key = std::string("\\StringFileInfo\\040904B0\\") + s.first;
+        ASSERT_TRUE(VerQueryValueA(&info[0], key.c_str(), reinterpret_cast<void**>(&value), &len)) << s.first;
+        EXPECT_STREQ(value, s.second);
+    }
+    Tree tree = resources(exe);
+    EXPECT_EQ(tree.count("#14/#1/1033"), 1u) << "the icon group";
+    EXPECT_EQ(tree.count("#3/#1/1033") + tree.count("#3/#2/1033"), 2u) << "the package's two icon images";
+
+    std::string temp = makeScratchDir("branded"), dir = "C:\\Acme Branded";
+    removeTree(dir);
+    RunOptions o;
+    o.exe = exe;
+    o.args = "--quiet /qn ACME_INSTALLDIR=\"" + dir + "\"";
+    o.cwd = temp;
+    o.env = {{"TMP", temp}, {"TEMP", temp}};
+    EXPECT_EQ(runQuiet(o), 0u);
+    EXPECT_TRUE(fileExists(dir + "\\acme.ico")) << "nothing installed";
+    removeTree(dir);
+    removeTree(temp);
+}

@@ -1,29 +1,14 @@
 // setup-pack against the real `xz` program and real MinGW stubs (both formats), and against
 // hostile stubs made from them. Hostile input beyond this handful is the fuzzer's.
-#include <gtest/gtest.h>
 #include <stdio.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 
-#include "pack.h"
-
-namespace fs = std::filesystem;
+#include "helpers.h"
 
 namespace {
 
-pack_Bytes readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return pack_Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const fs::path& path, const pack_Bytes& bytes)
-{
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
+using namespace packtest;
 
 pack_Bytes xzProgram(const fs::path& package)
 {
@@ -37,29 +22,11 @@ pack_Bytes xzProgram(const fs::path& package)
     return out;
 }
 
-struct PackRun {
-    int code;
-    std::string err;
-};
-
-PackRun pack(const fs::path& stub, const fs::path& package, const fs::path& output)
-{
-    std::string s = stub.string(), p = package.string(), o = output.string();
-    const char* argv[] = {"setup-pack", s.c_str(), p.c_str(), o.c_str()};
-    testing::internal::CaptureStderr();
-    int code = pack_run(4, argv);
-    return {code, testing::internal::GetCapturedStderr()};
-}
-
 // Everything but RCDATA 12, in a fixed order.
 std::vector<std::string> otherResources(const pack_Bytes& file)
 {
-    pack_Image image;
-    std::vector<pack_Resource> resources;
-    EXPECT_EQ(pack_readImage(file, &image), "");
-    EXPECT_EQ(pack_readResources(file, image, &resources), "");
     std::vector<std::string> out;
-    for (const pack_Resource& r : resources) {
+    for (const pack_Resource& r : resourcesOf(file)) {
         if (r.type.isName || r.type.id != kPackRtRcdata || r.name.isName || r.name.id != kPackPayloadId) {
             std::string key(r.type.name.begin(), r.type.name.end());
             key += "/" + std::to_string(r.type.id) + "/" + std::string(r.name.name.begin(), r.name.name.end()) +
@@ -90,20 +57,6 @@ bool resourcesOnAPage(const pack_Bytes& file)
     return pack_readImage(file, &image).empty() && image.sections[image.rsrcIndex].rawOffset % 4096 == 0;
 }
 
-class SetupPack : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir_ = fs::path(VORLANE_BINARY_DIR) / "pack-test" /
-               testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    fs::path dir_;
-};
-
 TEST_F(SetupPack, BothFormatsCarryTheXzProgramsBytesAndKeepTheRest)
 {
     std::mt19937 random(11);
@@ -117,7 +70,7 @@ TEST_F(SetupPack, BothFormatsCarryTheXzProgramsBytesAndKeepTheRest)
         SCOPED_TRACE(name);
         fs::path stub = fs::path(VORLANE_PE_STUBS) / name, out = dir_ / "setup.exe";
         pack_Bytes original = readFile(stub), packed, payload;
-        PackRun run = pack(stub, dir_ / "mixed.msi", out);
+        PackRun run = packKept(stub, dir_ / "mixed.msi", out);
         ASSERT_EQ(run.code, 0) << run.err;
         EXPECT_EQ(run.err, "");
         packed = readFile(out);
@@ -128,7 +81,7 @@ TEST_F(SetupPack, BothFormatsCarryTheXzProgramsBytesAndKeepTheRest)
         EXPECT_TRUE(resourcesOnAPage(packed));
 
         // Packing again, in place, replaces the payload (here with a smaller one).
-        run = pack(out, dir_ / "empty.msi", out);
+        run = packKept(out, dir_ / "empty.msi", out);
         ASSERT_EQ(run.code, 0) << run.err;
         pack_Bytes repacked = readFile(out);
         ASSERT_EQ(pack_findPayload(repacked, &payload), "");
@@ -165,14 +118,14 @@ TEST_F(SetupPack, HostileStubsFailWithOneLineAndLeaveTheOutputAlone)
     writeFile(out, {'k', 'e', 'e', 'p'});
     for (const auto& c : cases) {
         writeFile(dir_ / "stub.exe", c.second);
-        PackRun run = pack(dir_ / "stub.exe", dir_ / "package.msi", out);
+        PackRun run = packKept(dir_ / "stub.exe", dir_ / "package.msi", out);
         EXPECT_EQ(run.code, 1) << c.first;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.first << ": " << run.err;
         EXPECT_EQ(run.err.rfind("setup-pack: ", 0), 0u) << c.first << ": " << run.err;
     }
-    PackRun missing = pack(fs::path(VORLANE_PE_STUBS) / "tiny-i686.exe", dir_ / "missing.msi", out);
+    PackRun missing = packKept(fs::path(VORLANE_PE_STUBS) / "tiny-i686.exe", dir_ / "missing.msi", out);
     EXPECT_EQ(missing.code, 1) << missing.err;
-    EXPECT_EQ(pack(dir_ / "stub.exe", dir_ / "package.msi", dir_ / "new.exe").code, 1);
+    EXPECT_EQ(packKept(dir_ / "stub.exe", dir_ / "package.msi", dir_ / "new.exe").code, 1);
     EXPECT_FALSE(fs::exists(dir_ / "new.exe"));
     EXPECT_EQ(readFile(out), (pack_Bytes{'k', 'e', 'e', 'p'}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);

@@ -1,0 +1,21 @@
+// Reading Windows Installer databases through the platform's reader: libmsi natively, msi.dll
+// on Windows (CMake picks msi_read_libmsi.cpp or msi_read_win.cpp). Strings come back as UTF-8,
+// stream columns as their bytes, so that callers see the same values from either reader.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "pack.h"
+
+struct pack_Msi;  // an open database, read-only
+
+// Opens the package at path. Returns "" or a one-line error (not an installer database).
+std::string pack_msiOpen(const char* path, pack_Msi** db);
+void pack_msiClose(pack_Msi* db);
+
+// Runs a SELECT and returns every row. kinds has one letter per selected column: 's' reads it
+// as a string (UTF-8), 'b' as a stream (its bytes). A null field reads as empty. Returns "" or
+// a one-line error (a missing table is an error too).
+std::string pack_msiSelect(pack_Msi* db, const char* query, const char* kinds,
+                           std::vector<std::vector<pack_Bytes>>* rows);

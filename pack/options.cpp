@@ -1,0 +1,112 @@
+// The options of setup-pack. The icon file is read here, so that a wrong one fails before the
+// long compression.
+#include "options.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+// Texts are UTF-8 inside; a Windows program gets its arguments in the ANSI code page.
+std::string pack_argumentText(const char* arg)
+{
+#ifdef _WIN32
+    int n = MultiByteToWideChar(CP_ACP, 0, arg, -1, nullptr, 0);
+    std::wstring wide(n > 0 ? n : 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, arg, -1, &wide[0], n);
+    int m = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(m > 0 ? m : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], m, nullptr, nullptr);
+    utf8.resize(utf8.size() - 1);
+    return utf8;
+#else
+    return arg;
+#endif
+}
+
+std::string pack_readIconFile(const char* path, pack_Branding* b)
+{
+    FILE* in = fopen(path, "rb");
+    if (in == nullptr) {
+        return std::string(path) + ": " + strerror(errno);
+    }
+    pack_Bytes bytes;
+    uint8_t piece[1 << 16];
+    for (size_t got; (got = fread(piece, 1, sizeof piece, in)) > 0;) {
+        bytes.insert(bytes.end(), piece, piece + got);
+    }
+    bool failed = ferror(in) != 0;
+    fclose(in);
+    std::string error = failed ? "read error" : pack_readIcon(bytes, &b->icon);
+    b->hasIcon = error.empty();
+    return error.empty() ? "" : std::string(path) + ": " + error;
+}
+
+std::string pack_takeText(const char* option, const char* arg, bool* has, std::string* out)
+{
+    std::u16string wide;
+    std::string value = pack_argumentText(arg);
+    if (!pack_utf16(value, &wide) || wide.size() > kPackMaxBrandText || wide.empty()) {
+        return std::string(option) + " needs a text of 1 to " + std::to_string(kPackMaxBrandText) +
+               " characters";
+    }
+    *has = true;
+    *out = value;
+    return "";
+}
+
+std::string pack_option(const char* option, const char* value, pack_Branding* b)
+{
+    if (strcmp(option, "--name") == 0) {
+        return pack_takeText(option, value, &b->hasName, &b->name);
+    }
+    if (strcmp(option, "--company") == 0) {
+        return pack_takeText(option, value, &b->hasCompany, &b->company);
+    }
+    if (strcmp(option, "--version") == 0) {
+        b->hasVersion = pack_parseVersion(value, b->version);
+        return b->hasVersion ? "" : std::string("--version ") + value + ": not N.N.N[.N] with numbers up to 65535";
+    }
+    return pack_readIconFile(value, b);
+}
+
+} // namespace
+
+std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* options)
+{
+    int i = 1;
+    for (; i < argc && strncmp(argv[i], "--", 2) == 0; ++i) {
+        const char* option = argv[i];
+        if (strcmp(option, "--") == 0) {
+            ++i;
+            break;
+        }
+        if (strcmp(option, "--keep-branding") == 0) {
+            options->branding.keep = true;
+            continue;
+        }
+        bool known = strcmp(option, "--name") == 0 || strcmp(option, "--version") == 0 ||
+                     strcmp(option, "--company") == 0 || strcmp(option, "--icon") == 0;
+        if (!known) {
+            return std::string("unknown option ") + option;
+        }
+        if (++i == argc) {
+            return std::string(option) + " needs a value";
+        }
+        std::string error = pack_option(option, argv[i], &options->branding);
+        if (!error.empty()) {
+            return error;
+        }
+    }
+    const pack_Branding& b = options->branding;
+    if (b.keep && (b.hasName || b.hasVersion || b.hasCompany || b.hasIcon)) {
+        return "--keep-branding goes with none of --name, --version, --company, --icon";
+    }
+    options->files.assign(argv + i, argv + argc);
+    return "";
+}
