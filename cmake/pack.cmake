@@ -82,6 +82,7 @@ ${payload_line}
     ${PROJECT_SOURCE_DIR}/setup/main.cpp
     ${PROJECT_SOURCE_DIR}/setup/wow64.cpp
     ${VORLANE_RESOURCES}/setup.rc
+    ${VORLANE_RESOURCES}/languages.rc
     ${gen}/files.rc
     ${gen}/kind.cpp)
   if(TARGET vorlane_examples)
@@ -92,6 +93,10 @@ ${payload_line}
   # Stripped, ASLR and DEP, and no link time stamp, so that a build can be reproduced.
   target_link_options(${S_NAME} PRIVATE -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
                       -Wl,--no-insert-timestamp)
+  if(VORLANE_ARCH STREQUAL "i686")
+    target_link_options(${S_NAME} PRIVATE -Wl,-T,${PROJECT_SOURCE_DIR}/cmake/no-unwind.ld)
+    set_property(TARGET ${S_NAME} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/no-unwind.ld)
+  endif()
   if(S_MSI)
     # A stub that failed to take its package is removed, so that no build passes it on.
     add_dependencies(${S_NAME} setup_pack_native)

@@ -18,6 +18,7 @@ set(VORLANE_PRODUCT_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind
 add_library(setup_win STATIC
   setup/convert.cpp
   setup/error_report.cpp
+  setup/texts.cpp
   setup/command_line.cpp
   setup/install_dir.cpp
   setup/parent.cpp

@@ -67,7 +67,7 @@ static char* formatReport(DWORD code, const char* systemText)
 {
     const char* file = setup_getErrorFile();
     char templ[1024];
-    if (file == nullptr || LoadStringA(GetModuleHandleA(nullptr), 4, templ, 1024) == 0) {
+    if (file == nullptr || setup_loadText(4, templ, 1024) == 0) {
         return nullptr;
     }
     const char* program = setup_getProgramName();

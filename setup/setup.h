@@ -72,6 +72,32 @@ size_t setup_programNameLength(const char* baseName);
 int setup_buildTargetPath(char* out, size_t outSize, const char* dir, size_t dirLen,
                           const char* baseName);
 
+// ---- Texts of the string table (string_block.cpp portable; texts.cpp Windows) ------------
+
+#include <stdint.h>
+
+// Text index (0-15) of a string-table block of units UTF-16 units: each of the block's 16
+// texts is its length followed by that many units. Null, with *length untouched, when the
+// text is empty or the block ends before it. Portable.
+const uint16_t* setup_stringInBlock(const uint16_t* block, size_t units, unsigned index,
+                                    size_t* length);
+
+#ifdef _WIN32
+// The text in code page codePage, NUL-terminated in out (outSize bytes); returns its length,
+// or 0 when a character of it has no form there (no best-fit look-alikes) or it does not fit.
+int setup_convertWhole(const wchar_t* text, int length, UINT codePage, char* out, int outSize);
+
+// uiText when the code page shows it whole, else english; the length in out, 0 when neither
+// can be shown.
+int setup_chooseText(const wchar_t* uiText, int uiLength, const wchar_t* english,
+                     int englishLength, UINT codePage, char* out, int outSize);
+
+// String-table entry id of this executable in the ANSI code page: in the user's UI language
+// as the resource loader picks it, or in English (United States) when the ANSI code page
+// cannot show that text. Returns the length, 0 when there is no such text; nothing recorded.
+int setup_loadText(UINT id, char* out, int outSize);
+#endif
+
 // ---- Names of the running executable and the error report (error_report.cpp) -------------
 
 const char* setup_getModuleBaseName();

@@ -24,7 +24,7 @@ bool setup_confirmWow64()
         return true;
     }
     char question[1024];
-    if (LoadStringA(GetModuleHandleA(nullptr), 2, question, 1024) == 0) {
+    if (setup_loadText(2, question, 1024) == 0) {
         return true;
     }
     return MessageBoxA(nullptr, question, path, MB_YESNO | MB_ICONQUESTION) == IDYES;

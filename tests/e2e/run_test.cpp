@@ -1,9 +1,12 @@
 // The run sequence seen from outside: resources, the WOW64 question, the error dialog and the
 // exit code.
 #include "driver.h"
+#include "setup.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <regex>
 
 using namespace e2e;
@@ -181,4 +184,97 @@ TEST(ErrorReport, CaptionIsTheProgramNameOfTheCopy)
         expectErrorDialog(dialog, name.second, kNoPayload);
     }
     removeTree(dir);
+}
+
+// The user interface language: Wine takes it from the Unix locale of the process, and a child
+// inherits the driver's, so these cases run in ctest entries of their own that set it
+// (e2e_german, e2e_japanese_1252).
+static std::string runInUserLanguage(LANGID language, UINT codePage, const char* name,
+                                     std::string* question)
+{
+    if (GetUserDefaultUILanguage() != language || GetACP() != codePage) {
+        ADD_FAILURE() << "the driver runs with UI language " << std::hex
+                      << GetUserDefaultUILanguage() << " and code page " << std::dec << GetACP();
+        return "";
+    }
+    QuestionsByHand byHand;
+    std::string temp = makeScratchDir(name);
+    Child child = start(options(variantExe("nopayload"), "", temp));
+    Dialog dialog;
+    EXPECT_TRUE(waitDialog(child, &dialog));
+    if (g_wow64 && dialog.yesNo) {
+        *question = lineFeeds(dialog.text);
+        answer(dialog, IDYES);
+        EXPECT_TRUE(waitDialog(child, &dialog));
+    }
+    std::string report = lineFeeds(dialog.text);
+    answer(dialog, IDOK);
+    EXPECT_EQ(finish(child), 0u);
+    removeTree(temp);
+    return report;
+}
+
+TEST(UserLanguage, GermanAsksAndReportsInGerman)
+{
+    std::string question;
+    std::string report = runInUserLanguage(0x0407, 1252, "german", &question);
+    if (g_wow64) {
+        EXPECT_EQ(question,
+            "Diese Datei ist die x86-Version (32-Bit), und die ausgeführte Windows-Version ist x64 "
+            "(64-Bit). Es wird empfohlen, die x64-Version (64-Bit) des Programms zu installieren."
+            "\n\nTrotzdem fortfahren?");
+    }
+    EXPECT_TRUE(std::regex_match(report, std::regex(
+        "Bei setup ist der Fehler " + std::to_string(kNoPayload)
+        + " in der Datei setup in Zeile [1-9][0-9]* aufgetreten:\n\n[^\n][\\s\\S]*")))
+        << report;
+}
+
+// Japanese texts cannot be shown in code page 1252: the English ones are.
+TEST(UserLanguage, JapaneseOnCodePage1252GetsEnglish)
+{
+    std::string question;
+    std::string report = runInUserLanguage(0x0411, 1252, "japanese", &question);
+    if (g_wow64) {
+        EXPECT_EQ(question, kWow64Question);
+    }
+    EXPECT_EQ(report.rfind("setup has encountered error " + std::to_string(kNoPayload)
+                           + " in file setup at line ", 0), 0u) << report;
+}
+
+// Every language's texts show whole in that language's ANSI code page, and the error template
+// keeps its five inserts, each once.
+TEST(Languages, EveryTextFitsItsCodePageAndTheTemplateKeepsItsInserts)
+{
+    HMODULE module = LoadLibraryExA(variantExe("demo").c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module, nullptr);
+    const LANGID languages[] = {0x0407, 0x040C, 0x0C0A, 0x0410, 0x0416, 0x0413, 0x0415,
+                                0x0419, 0x041F, 0x0411, 0x0412, 0x0804, 0x0404};
+    for (LANGID language : languages) {
+        HRSRC found = FindResourceExW(module, reinterpret_cast<LPCWSTR>(RT_STRING),
+                                      MAKEINTRESOURCEW(1), language);
+        ASSERT_NE(found, nullptr) << std::hex << language;
+        auto block = static_cast<const uint16_t*>(LockResource(LoadResource(module, found)));
+        DWORD codePage = 0;
+        ASSERT_GT(GetLocaleInfoW(MAKELCID(language, SORT_DEFAULT),
+                                 LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                                 reinterpret_cast<LPWSTR>(&codePage), 2), 0);
+        for (unsigned id : {2u, 4u}) {
+            size_t n = 0;
+            auto text = reinterpret_cast<const wchar_t*>(
+                setup_stringInBlock(block, SizeofResource(module, found) / 2, id, &n));
+            ASSERT_NE(text, nullptr) << std::hex << language << " " << id;
+            char out[1024];
+            EXPECT_GT(setup_convertWhole(text, static_cast<int>(n), codePage, out, sizeof out), 0)
+                << std::hex << language << " " << id << " in code page " << std::dec << codePage;
+            if (id == 4) {
+                EXPECT_EQ(std::count(out, out + strlen(out), '%'), 5) << out;
+                for (const char* insert : {"%1!s!", "%2!d!", "%3!s!", "%4!d!", "%5!s!"}) {
+                    EXPECT_NE(strstr(out, insert), nullptr) << out << ": " << insert;
+                }
+            }
+        }
+    }
+    FreeLibrary(module);
 }
