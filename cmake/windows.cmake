@@ -17,6 +17,7 @@ set(VORLANE_PRODUCT_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind
 
 add_library(setup_win STATIC
   setup/convert.cpp
+  setup/kernel_proc.cpp
   setup/error_report.cpp
   setup/texts.cpp
   setup/command_line.cpp

@@ -45,30 +45,26 @@ static DWORD readBackDigest(HANDLE file, const uint32_t* key, uint64_t* value)
 {
     constexpr DWORD windowSize = 64u << 20;
     LARGE_INTEGER size;
+    DWORD error = ERROR_SUCCESS;
     if (!GetFileSizeEx(file, &size)) {
-        DWORD error = setup_lastErrorOr(ERROR_GEN_FAILURE);
-        SETUP_RECORD(error);
-        return error;
+        error = setup_lastErrorOr(ERROR_GEN_FAILURE);
+    } else if (size.HighPart != 0) {
+        // No installer takes a package of 4 GiB or more; the one written was not.
+        error = ERROR_FILE_INVALID;
+    }
+    // An empty file cannot be mapped, and has nothing to read.
+    HANDLE mapping = error != ERROR_SUCCESS || size.LowPart == 0 ? nullptr
+        : CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (error == ERROR_SUCCESS && size.LowPart != 0 && mapping == nullptr) {
+        error = setup_lastErrorOr(ERROR_GEN_FAILURE);
     }
     setup_Digest digest;
     setup_digestStart(&digest, key);
-    // An empty file cannot be mapped, and has nothing to read.
-    HANDLE mapping = size.QuadPart == 0 ? nullptr
-        : CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (size.QuadPart != 0 && mapping == nullptr) {
-        DWORD error = setup_lastErrorOr(ERROR_GEN_FAILURE);
-        SETUP_RECORD(error);
-        return error;
-    }
-    DWORD error = ERROR_SUCCESS;
-    for (uint64_t at = 0; at < static_cast<uint64_t>(size.QuadPart); at += windowSize) {
-        uint64_t left = static_cast<uint64_t>(size.QuadPart) - at;
-        DWORD length = left < windowSize ? static_cast<DWORD>(left) : windowSize;
-        const void* view = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(at >> 32),
-                                         static_cast<DWORD>(at), length);
+    for (DWORD at = 0, length = 0; error == ERROR_SUCCESS && at < size.LowPart; at += length) {
+        length = size.LowPart - at < windowSize ? size.LowPart - at : windowSize;
+        const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, at, length);
         if (view == nullptr) {
             error = setup_lastErrorOr(ERROR_GEN_FAILURE);
-            SETUP_RECORD(error);
             break;
         }
         setup_digestUpdate(&digest, view, length);
@@ -76,6 +72,9 @@ static DWORD readBackDigest(HANDLE file, const uint32_t* key, uint64_t* value)
     }
     if (mapping != nullptr) {
         CloseHandle(mapping);
+    }
+    if (error != ERROR_SUCCESS) {
+        SETUP_RECORD(error);
     }
     *value = setup_digestFinish(&digest);
     return error;

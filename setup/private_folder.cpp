@@ -6,7 +6,6 @@
 #include "setup.h"
 
 #include <sddl.h>
-#include <stdlib.h>
 #include <string.h>
 
 const char SETUP_PRIVATE_FOLDER_SDDL[] =
@@ -34,37 +33,27 @@ int setup_getElevation()
     return elevation;
 }
 
-// SYSTEM's own temporary directory where the system has one (GetTempPath2W gives it to SYSTEM
-// and the user's to everyone else), else the one every process gets.
-static DWORD getBaseDirectory(char* path, DWORD capacity, DWORD* length)
+// SYSTEM's own temporary directory where the system has one (GetTempPath2 gives it to SYSTEM
+// and the user's to everyone else), else the one every process gets. Its ANSI form serves:
+// the package's path is ANSI throughout.
+static DWORD getBaseDirectory(char* path, DWORD capacity, size_t* length)
 {
-    typedef DWORD(WINAPI * GetTempPath2WFn)(DWORD, LPWSTR);
-    HMODULE kernel = GetModuleHandleA("kernel32");
-    auto getTempPath2W = kernel == nullptr ? nullptr
-        : reinterpret_cast<GetTempPath2WFn>(
-              reinterpret_cast<void*>(GetProcAddress(kernel, "GetTempPath2W")));
-    DWORD d = 0;
-    if (g_elevation == SETUP_SYSTEM && getTempPath2W != nullptr) {
-        wchar_t wide[MAX_PATH + 1];
-        d = getTempPath2W(MAX_PATH + 1, wide);
-        char* narrow = d > 0 && d <= MAX_PATH ? setup_wcsToMbs(wide) : nullptr;
-        d = 0;
-        if (narrow != nullptr && strlen(narrow) < capacity) {
-            d = static_cast<DWORD>(strlen(narrow));
-            memcpy(path, narrow, d + 1);
-        }
-        free(narrow);
-    }
-    if (d == 0) {
-        size_t n = 0;
-        DWORD error = setup_getTempDirectory(path, capacity, &n);
-        d = static_cast<DWORD>(n);
-        if (error != ERROR_SUCCESS) {
-            return error;
+    typedef DWORD(WINAPI * GetTempPath2AFn)(DWORD, LPSTR);
+    auto getTempPath2A = g_elevation == SETUP_SYSTEM
+        ? setup_kernelProc<GetTempPath2AFn>("GetTempPath2A") : nullptr;
+    if (getTempPath2A != nullptr) {
+        DWORD d = getTempPath2A(capacity, path);
+        if (d > 0 && d < capacity) {
+            *length = d;
+            return ERROR_SUCCESS;
         }
     }
-    *length = d;
-    return ERROR_SUCCESS;
+    return setup_getTempDirectory(path, capacity, length);
+}
+
+static char hexDigit(unsigned digit)
+{
+    return static_cast<char>(digit < 10 ? '0' + digit : 'a' + digit - 10);
 }
 
 // A name from the system's random generator, "setup-" and 16 hexadecimal digits.
@@ -80,13 +69,12 @@ static DWORD appendRandomName(char* path, size_t at, size_t capacity)
     if (error != ERROR_SUCCESS) {
         return error;
     }
-    static constexpr char hex[] = "0123456789abcdef";
     char* p = path + at;
     memcpy(p, "setup-", 6);
     p += 6;
     for (unsigned char byte : random) {
-        *p++ = hex[byte >> 4];
-        *p++ = hex[byte & 15];
+        *p++ = hexDigit(byte >> 4);
+        *p++ = hexDigit(byte & 15);
     }
     *p = '\0';
     return ERROR_SUCCESS;
@@ -94,7 +82,7 @@ static DWORD appendRandomName(char* path, size_t at, size_t capacity)
 
 DWORD setup_createPrivateFolder(char* path, DWORD capacity, size_t* dirLen)
 {
-    DWORD base = 0;
+    size_t base = 0;
     DWORD error = getBaseDirectory(path, capacity, &base);
     if (error != ERROR_SUCCESS) {
         return error;

@@ -47,6 +47,18 @@ inline DWORD setup_lastErrorOr(DWORD fallback)
 }
 #endif
 
+#ifdef _WIN32
+// ---- Calls looked up at run time (kernel_proc.cpp) ----------------------------------------
+
+// kernel32's export of that name, or null where the system has none.
+void* setup_getKernelProc(const char* name);
+template <typename Fn>
+Fn setup_kernelProc(const char* name)
+{
+    return reinterpret_cast<Fn>(setup_getKernelProc(name));
+}
+#endif
+
 // ---- Text conversion (convert.cpp, Windows only) -------------------------------------------
 // Heap copies owned by the caller (free); null on any failure; nothing recorded.
 

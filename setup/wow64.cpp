@@ -5,13 +5,7 @@ bool setup_confirmWow64()
 {
     // Looked up at run time: systems without WOW64 have no such export.
     typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
-    HMODULE kernel = GetModuleHandleA("kernel32");
-    if (kernel == nullptr) {
-        return true;
-    }
-    auto isWow64Process =
-        reinterpret_cast<IsWow64ProcessFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
+    auto isWow64Process = setup_kernelProc<IsWow64ProcessFn>("IsWow64Process");
     if (isWow64Process == nullptr) {
         return true;
     }
