@@ -8,7 +8,10 @@
 #   1. the time of `setup-pack setup-stub.exe PACKAGE OUT` against
 #      `xz --format=xz --check=crc64 -9 -T1` of the same file (target: at most 1.05 times),
 #      wall and CPU (user + system; the steadier figure on a shared machine);
-#   2. the peak resident memory of both (target: setup-pack at most xz's plus the package).
+#   2. the peak resident memory of both (target: setup-pack at most xz's plus the package);
+#   3. `setup-pack --threads 0` (one thread per core) against `xz -9 -T0` (target: at most
+#      1.05 times) and against `xz -9 -T1`, by the clock.
+# PACKAGE may be given instead of the stand-in: BENCH_PACKAGE=/path/to/big.bin.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 build=$(realpath -m "${1:-build/windows}")
@@ -18,7 +21,7 @@ runs=${BENCH_RUNS:-3}
 cmake --build "$build" -j2 --target setup_stub setup_pack_native >/dev/null
 work=$build/bench/pack
 mkdir -p "$work"
-package=$work/package.bin
+package=${BENCH_PACKAGE:-$work/package.bin}
 [ -f "$package" ] || { echo "== making the 70 MB package"; perl bench/payload-data.pl "$package"; }
 
 # Prints "wall-seconds cpu-seconds peak-KiB" of one command.
@@ -45,3 +48,20 @@ awk "BEGIN { printf \"time ratio setup-pack / xz: wall %.3f, CPU %.3f (target <=
   $pack_total / $xz_total, $pack_cpu / $xz_cpu }"
 printf 'peak memory: setup-pack %d KiB, xz %d KiB + package %d KiB = %d KiB (target: at most that)\n' \
   "$pack_peak" "$xz_peak" "$package_kib" $((xz_peak + package_kib))
+
+echo
+echo "== threads: $runs alternating runs, one thread per core ($(nproc) here)"
+t0_total=0 t1_total=0 pack_total=0
+for _ in $(seq "$runs"); do
+  read -r t0 _ _ < <(measure sh -c 'exec xz --format=xz --check=crc64 -9 -T0 -c "$0" > "$1"' \
+                    "$package" "$work/package.xz")
+  read -r pt _ _ < <(measure "$build/setup-pack" --keep-branding --threads 0 \
+                    "$build/setup-stub.exe" "$package" "$work/setup.exe")
+  read -r t1 _ _ < <(measure sh -c 'exec xz --format=xz --check=crc64 -9 -T1 -c "$0" > "$1"' \
+                    "$package" "$work/package.xz")
+  printf '  xz -T0 %6.2f s   setup-pack --threads 0 %6.2f s   xz -T1 %6.2f s\n' "$t0" "$pt" "$t1"
+  t0_total=$(awk "BEGIN { print $t0_total + $t0 }") t1_total=$(awk "BEGIN { print $t1_total + $t1 }")
+  pack_total=$(awk "BEGIN { print $pack_total + $pt }")
+done
+awk "BEGIN { printf \"time ratio setup-pack --threads 0 / xz -T0: %.3f (target <= 1.05); / xz -T1: %.3f\\n\", \
+  $pack_total / $t0_total, $pack_total / $t1_total }"

@@ -31,6 +31,20 @@ std::string pack_readWhole(const char* path, pack_Bytes* out)
     return ferror(in.get()) ? "read error" : "";
 }
 
+// The stub's bytes that stay when its payload is replaced, about: the compression stops as
+// soon as these and the new payload could not fit in an image.
+uint64_t pack_imageRest(size_t stubSize, const std::vector<pack_Resource>& resources)
+{
+    uint64_t old = 0;
+    for (const pack_Resource& r : resources) {
+        if (!r.type.isName && r.type.id == kPackRtRcdata && !r.name.isName
+            && r.name.id == kPackPayloadId) {
+            old += r.data.size();
+        }
+    }
+    return old < stubSize ? stubSize - old : 0;
+}
+
 int pack_fail(const char* path, const std::string& reason)
 {
     fprintf(stderr, "setup-pack: %s: %s\n", path, reason.c_str());
@@ -57,7 +71,7 @@ int pack_run(int argc, const char* const argv[])
     size_t files = options.files.size();
     if (files != 2 && files != 3) {
         fputs("usage: setup-pack [--name TEXT] [--version N.N.N[.N]] [--company TEXT] [--icon FILE.ico] "
-              "[--keep-branding] [STUB] PACKAGE OUTPUT\n", stderr);
+              "[--keep-branding] [--threads N] [STUB] PACKAGE OUTPUT\n", stderr);
         return 1;
     }
     std::string defaultStub;
@@ -85,13 +99,16 @@ int pack_run(int argc, const char* const argv[])
     if (!error.empty()) {
         return pack_fail(stubPath, error);
     }
+    pack_Compression how;
+    how.threads = options.threads;
+    how.imageRest = pack_imageRest(stub.size(), resources);
     resources.clear();
     pack_Branding& branding = options.branding;
     error = branding.keep ? "" : pack_brandingFromPackage(packagePath, &branding);
     if (!error.empty()) {
         return pack_fail(packagePath, error);
     }
-    error = pack_compressFile(packagePath, &payload);
+    error = pack_compressFile(packagePath, &payload, how);
     if (!error.empty()) {
         return pack_fail(packagePath, error);
     }
@@ -102,6 +119,9 @@ int pack_run(int argc, const char* const argv[])
     });
     if (!error.empty()) {
         return pack_fail(stubPath, error);
+    }
+    if (out.size() >= kPackMaxImage) {
+        return pack_fail(outputPath, pack_imageTooLarge(out.size(), kPackMaxImage));
     }
     pack_Bytes().swap(stub);
     pack_Bytes().swap(payload);

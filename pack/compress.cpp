@@ -34,14 +34,58 @@ std::string pack_lzmaError(const char* what, lzma_ret ret)
 
 } // namespace
 
-std::string pack_compressFile(const char* path, pack_Bytes* out)
+namespace {
+
+lzma_ret pack_startEncoder(lzma_stream* stream, uint32_t threads)
+{
+    if (threads == 1) {
+        return lzma_easy_encoder(stream, kPreset, LZMA_CHECK_CRC64);
+    }
+    lzma_mt mt = {};
+    mt.threads = threads != 0 ? threads : lzma_cputhreads();
+    mt.threads = mt.threads != 0 ? mt.threads : 1;
+    mt.preset = kPreset;
+    mt.check = LZMA_CHECK_CRC64;
+    mt.block_size = 0;  // the encoder's default for the preset: three dictionaries
+    return lzma_stream_encoder_mt(stream, &mt);
+}
+
+// The package's size, checked against the limit before anything is compressed.
+std::string pack_checkPackageSize(FILE* in, uint64_t limit)
+{
+#ifdef _WIN32
+    bool ended = _fseeki64(in, 0, SEEK_END) == 0;
+    int64_t end = ended ? _ftelli64(in) : -1;
+#else
+    bool ended = fseeko(in, 0, SEEK_END) == 0;
+    int64_t end = ended ? ftello(in) : -1;
+#endif
+    if (end < 0) {
+        return std::string("cannot read the package: ") + strerror(errno);
+    }
+    uint64_t size = static_cast<uint64_t>(end);
+    rewind(in);
+    if (size >= limit) {
+        return "the package is " + std::to_string(size) + " bytes; no Windows Installer package "
+               "can be " + std::to_string(limit) + " bytes or larger";
+    }
+    return "";
+}
+
+} // namespace
+
+std::string pack_compressFile(const char* path, pack_Bytes* out, const pack_Compression& how)
 {
     pack_File in(fopen(path, "rb"));
     if (!in) {
         return std::string("cannot open the package: ") + strerror(errno);
     }
+    std::string error = pack_checkPackageSize(in.get(), how.maxPackage);
+    if (!error.empty()) {
+        return error;
+    }
     lzma_stream stream = LZMA_STREAM_INIT;
-    lzma_ret ret = lzma_easy_encoder(&stream, kPreset, LZMA_CHECK_CRC64);
+    lzma_ret ret = pack_startEncoder(&stream, how.threads);
     if (ret != LZMA_OK) {
         return pack_lzmaError("starting the compressor", ret);
     }
@@ -67,9 +111,18 @@ std::string pack_compressFile(const char* path, pack_Bytes* out)
         if (ret != LZMA_OK && ret != LZMA_STREAM_END) {
             return pack_lzmaError("compressing", ret);
         }
+        if (how.imageRest + out->size() >= how.maxImage) {
+            return pack_imageTooLarge(how.imageRest + out->size(), how.maxImage);
+        }
     }
     out->shrink_to_fit();
     return "";
+}
+
+std::string pack_imageTooLarge(uint64_t size, uint64_t limit)
+{
+    return "the setup executable would be " + std::to_string(size) + " bytes or more; Windows "
+           "loads no image of " + std::to_string(limit) + " bytes or more";
 }
 
 std::string pack_verifyAgainstFile(const uint8_t* xz, size_t size, const char* path)

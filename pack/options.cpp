@@ -4,6 +4,7 @@
 
 #include <errno.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #ifdef _WIN32
@@ -75,6 +76,19 @@ std::string pack_option(const char* option, const char* value, pack_Branding* b)
     return pack_readIconFile(value, b);
 }
 
+// --threads N: 0 (one per core) to 256.
+std::string pack_takeThreads(const char* value, uint32_t* threads)
+{
+    char* end = nullptr;
+    errno = 0;
+    unsigned long n = *value >= '0' && *value <= '9' ? strtoul(value, &end, 10) : 0;
+    if (end == nullptr || *end != '\0' || errno != 0 || n > 256) {
+        return std::string("--threads ") + value + ": not a number of threads from 0 (one per core) to 256";
+    }
+    *threads = static_cast<uint32_t>(n);
+    return "";
+}
+
 } // namespace
 
 std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* options)
@@ -90,7 +104,8 @@ std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* 
             options->branding.keep = true;
             continue;
         }
-        bool known = strcmp(option, "--name") == 0 || strcmp(option, "--version") == 0 ||
+        bool threads = strcmp(option, "--threads") == 0;
+        bool known = threads || strcmp(option, "--name") == 0 || strcmp(option, "--version") == 0 ||
                      strcmp(option, "--company") == 0 || strcmp(option, "--icon") == 0;
         if (!known) {
             return std::string("unknown option ") + option;
@@ -98,7 +113,8 @@ std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* 
         if (++i == argc) {
             return std::string(option) + " needs a value";
         }
-        std::string error = pack_option(option, argv[i], &options->branding);
+        std::string error = threads ? pack_takeThreads(argv[i], &options->threads)
+                                    : pack_option(option, argv[i], &options->branding);
         if (!error.empty()) {
             return error;
         }

@@ -14,10 +14,29 @@ using pack_Bytes = std::vector<uint8_t>;
 
 // ---- Compression ---------------------------------------------------------------------------
 
+// What Windows takes: no Windows Installer package, and no image, reaches 2 GiB.
+constexpr uint64_t kPackMaxPackage = uint64_t(1) << 31;
+constexpr uint64_t kPackMaxImage = uint64_t(1) << 31;
+
+struct pack_Compression {
+    // 1: one block, as `xz -9 -T1`; else liblzma's threaded encoder with this many threads
+    // (0: one per core), whose blocks, and so whose bytes, do not depend on the count.
+    uint32_t threads = 1;
+    uint64_t maxPackage = kPackMaxPackage;  // a package this large or larger is refused
+    // The stub's bytes without its payload: the compression stops as soon as these and the
+    // payload so far reach maxImage, and the error names the size reached.
+    uint64_t imageRest = 0;
+    uint64_t maxImage = kPackMaxImage;
+};
+
+// The one-line refusal of an image of at least size bytes.
+std::string pack_imageTooLarge(uint64_t size, uint64_t limit);
+
 // Compresses the file at path as `xz --format=xz --check=crc64 -9 -T1` does, byte for byte,
 // reading it in pieces so that the whole package is never held in memory. Returns "" or a
 // one-line error.
-std::string pack_compressFile(const char* path, pack_Bytes* out);
+std::string pack_compressFile(const char* path, pack_Bytes* out,
+                              const pack_Compression& how = pack_Compression());
 
 // Decodes the .xz stream and compares the result with the file at path, piece by piece.
 // Returns "" when they are equal, else a one-line reason.

@@ -148,15 +148,16 @@ fetch_qemu() {
   rm -rf "$work"
 }
 
-# A second, complete liblzma (encoders too) for the Windows build of setup-pack. It lives in
-# a prefix of its own so that the stub keeps linking the decoders-only one above.
+# A second, complete liblzma (encoders too, and the threaded one for --threads, on the
+# system's own threads) for the Windows build of setup-pack. It lives in a prefix of its own
+# so that the stub keeps linking the decoders-only one above.
 build_xz_full() {
   local work=$1
   (cd "$work" && apt-get source -qq xz-utils >/dev/null 2>&1)
   local dir
   dir=$(find "$work" -maxdepth 1 -type d -name 'xz-utils-*' | head -n 1)
   (cd "$dir" && ./configure -q --host=$TRIPLE --prefix="$FULL_PREFIX" \
-      --disable-shared --enable-static --disable-threads --disable-xz --disable-xzdec \
+      --disable-shared --enable-static --enable-threads=vista --disable-xz --disable-xzdec \
       --disable-lzmadec --disable-lzmainfo --disable-scripts --disable-doc --disable-nls \
       --disable-lzma-links CFLAGS="-O2" >/dev/null && make -s -j"$(nproc)" >/dev/null && make -s install >/dev/null)
 }
@@ -164,7 +165,7 @@ build_xz_full() {
 bootstrap_full_xz() {
   local TRIPLE=$1
   local FULL_PREFIX=$CACHE/$TRIPLE-full
-  [ ! -f "$FULL_PREFIX/.bootstrap-full-1" ] || return 0
+  [ ! -f "$FULL_PREFIX/.bootstrap-full-2" ] || return 0
   echo "bootstrap: cross-building the complete liblzma into $FULL_PREFIX" >&2
   local work
   work=$(mktemp -d)
@@ -172,7 +173,7 @@ bootstrap_full_xz() {
   mkdir -p "$FULL_PREFIX"
   build_xz_full "$work"
   rm -rf "$work"
-  touch "$FULL_PREFIX/.bootstrap-full-1"
+  touch "$FULL_PREFIX/.bootstrap-full-2"
 }
 
 # The languages the tests start Wine in: Wine takes the user's language from the Unix locale.

@@ -71,6 +71,20 @@ TEST(Payload, XzdecKeepsTheDecodedPackageInTheCurrentDirectory)
     removeTree(temp);
 }
 
+// A payload of several blocks, as setup-pack --threads makes them, installs like one of one.
+TEST(Payload, AMultiBlockPayloadInstalls)
+{
+    std::string temp = makeScratchDir("multiblock");
+    std::string dir = installDir("Multi Block");
+    EXPECT_EQ(runQuiet(setupRun("multiblock",
+                                "--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Multi Block\"", temp)),
+              0u);
+    expectInstalled(dir);
+    EXPECT_TRUE(listFiles(temp).empty());
+    removeTree(dir);
+    removeTree(temp);
+}
+
 // A payload packed with the SHA-256 check is verified like the usual CRC64 one: whole it
 // decodes, and with only its check damaged it is corrupt (29) and nothing is kept.
 TEST(Payload, ASha256PayloadIsVerified)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdio.h>
 
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,20 @@ inline pack_Bytes readFile(const fs::path& path)
 inline void writeFile(const fs::path& path, const pack_Bytes& bytes)
 {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+// What the xz program makes of the package, with the threads option given.
+inline pack_Bytes xzProgram(const fs::path& package, const char* threads = "-T1")
+{
+    std::string command = std::string("xz --format=xz --check=crc64 -9 ") + threads + " -c '" +
+                          package.string() + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    pack_Bytes out;
+    for (int c; pipe != nullptr && (c = fgetc(pipe)) != EOF;) {
+        out.push_back(static_cast<uint8_t>(c));
+    }
+    EXPECT_TRUE(pipe != nullptr && pclose(pipe) == 0);
+    return out;
 }
 
 struct PackRun {

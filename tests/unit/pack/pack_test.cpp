@@ -1,7 +1,5 @@
 // setup-pack against the real `xz` program and real MinGW stubs (both formats), and against
 // hostile stubs made from them. Hostile input beyond this handful is the fuzzer's.
-#include <stdio.h>
-
 #include <random>
 
 #include "helpers.h"
@@ -9,18 +7,6 @@
 namespace {
 
 using namespace packtest;
-
-pack_Bytes xzProgram(const fs::path& package)
-{
-    std::string command = "xz --format=xz --check=crc64 -9 -T1 -c '" + package.string() + "'";
-    FILE* pipe = popen(command.c_str(), "r");
-    pack_Bytes out;
-    for (int c; pipe != nullptr && (c = fgetc(pipe)) != EOF;) {
-        out.push_back(static_cast<uint8_t>(c));
-    }
-    EXPECT_TRUE(pipe != nullptr && pclose(pipe) == 0);
-    return out;
-}
 
 // Everything but RCDATA 12, in a fixed order.
 std::vector<std::string> otherResources(const pack_Bytes& file)

@@ -1,0 +1,87 @@
+// setup-pack's size limits and its threaded compression.
+#include <random>
+
+#include <unistd.h>
+
+#include "helpers.h"
+
+namespace {
+
+using namespace packtest;
+
+const fs::path kStub = fs::path(VORLANE_PE_STUBS) / "tiny-i686.exe";
+
+pack_Bytes randomBytes(size_t size)
+{
+    std::mt19937 random(5);
+    pack_Bytes bytes(size);
+    for (uint8_t& b : bytes) {
+        b = static_cast<uint8_t>(random());
+    }
+    return bytes;
+}
+
+} // namespace
+
+// No Windows Installer package reaches 2 GiB: one that does is refused before anything is
+// compressed (the sparse file below would take minutes to compress), and no OUTPUT appears.
+TEST_F(SetupPack, APackageOfTwoGiBIsRefusedAtOnce)
+{
+    fs::path package = dir_ / "big.msi", output = dir_ / "setup.exe";
+    { std::ofstream(package, std::ios::binary); }
+    ASSERT_EQ(truncate(package.c_str(), kPackMaxPackage), 0);
+    PackRun run = packKept(kStub, package, output);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "setup-pack: " + package.string() + ": the package is 2147483648 bytes; no "
+                       "Windows Installer package can be 2147483648 bytes or larger\n");
+    EXPECT_FALSE(fs::exists(output));
+
+    pack_Compression justUnder;
+    justUnder.maxPackage = 4097;
+    pack_Bytes payload;
+    writeFile(package, pack_Bytes(4096, 'x'));
+    EXPECT_EQ(pack_compressFile(package.c_str(), &payload, justUnder), "");
+}
+
+// The image may not reach its limit either; the compression stops as soon as its output shows
+// that it would, long before the end of the package.
+TEST_F(SetupPack, AnImageThatWouldReachItsLimitStopsTheCompression)
+{
+    fs::path package = dir_ / "product.msi";
+    writeFile(package, randomBytes(3 << 20));
+    pack_Compression how;
+    how.imageRest = 1000;
+    how.maxImage = 1200;
+    pack_Bytes payload;
+    std::string error = pack_compressFile(package.c_str(), &payload, how);
+    ASSERT_EQ(error.rfind("the setup executable would be ", 0), 0u) << error;
+    EXPECT_NE(error.find(" bytes or more; Windows loads no image of 1200 bytes or more"),
+              std::string::npos) << error;
+    EXPECT_LT(payload.size(), size_t(3) << 20);
+}
+
+// --threads gives the threaded encoder's bytes, the xz program's with as many threads, and
+// they do not depend on the count; the default stays the one-block form.
+TEST_F(SetupPack, ThreadsGiveTheThreadedEncodersBytesWhateverTheirCount)
+{
+    fs::path package = dir_ / "product.msi";
+    writeFile(package, randomBytes(200000));
+    std::vector<pack_Bytes> outputs;
+    for (const char* threads : {"2", "3", "0"}) {
+        fs::path output = dir_ / (std::string("setup-") + threads + ".exe");
+        PackRun run = packArgs({"--keep-branding", "--threads", threads, kStub.string(),
+                                package.string(), output.string()});
+        ASSERT_EQ(run.code, 0) << run.err;
+        pack_Bytes payload;
+        ASSERT_EQ(pack_findPayload(readFile(output), &payload), "");
+        outputs.push_back(payload);
+    }
+    EXPECT_EQ(outputs[0], xzProgram(package, "-T2"));
+    EXPECT_EQ(outputs[1], outputs[0]);
+    EXPECT_EQ(outputs[2], outputs[0]);
+    EXPECT_NE(outputs[0], xzProgram(package));
+    for (const char* wrong : {"x", "-1", "257", ""}) {
+        EXPECT_EQ(packArgs({"--threads", wrong, kStub.string(), package.string(), "out.exe"}).code, 1)
+            << wrong;
+    }
+}
