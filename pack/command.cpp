@@ -9,27 +9,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <memory>
-
 namespace {
-
-struct pack_FileCloser {
-    void operator()(FILE* f) const { fclose(f); }
-};
-
-std::string pack_readWhole(const char* path, pack_Bytes* out)
-{
-    std::unique_ptr<FILE, pack_FileCloser> in(fopen(path, "rb"));
-    if (!in) {
-        return strerror(errno);
-    }
-    uint8_t piece[1 << 16];
-    size_t got = 0;
-    while ((got = fread(piece, 1, sizeof piece, in.get())) > 0) {
-        out->insert(out->end(), piece, piece + got);
-    }
-    return ferror(in.get()) ? "read error" : "";
-}
 
 // The stub's bytes that stay when its payload is replaced, about: the compression stops as
 // soon as these and the new payload could not fit in an image.
@@ -74,16 +54,17 @@ int pack_run(int argc, const char* const argv[])
               "[--keep-branding] [--threads N] [STUB] PACKAGE OUTPUT\n", stderr);
         return 1;
     }
-    std::string defaultStub;
+    // Without STUB, the installed one.
     if (files == 2) {
-        std::string stubError = pack_defaultStub(options.files[0].c_str(), &defaultStub);
+        std::string stub;
+        std::string stubError = pack_defaultStub(options.files[0].c_str(), &stub);
         if (!stubError.empty()) {
             return pack_fail(options.files[0].c_str(), stubError);
         }
+        options.files.insert(options.files.begin(), stub);
     }
-    const char *stubPath = files == 3 ? options.files[0].c_str() : defaultStub.c_str(),
-               *packagePath = options.files[files - 2].c_str(),
-               *outputPath = options.files[files - 1].c_str();
+    const char *stubPath = options.files[0].c_str(), *packagePath = options.files[1].c_str(),
+               *outputPath = options.files[2].c_str();
     pack_Bytes stub, payload, out;
     error = pack_readWhole(stubPath, &stub);
     if (!error.empty()) {

@@ -119,6 +119,20 @@ std::string pack_compressFile(const char* path, pack_Bytes* out, const pack_Comp
     return "";
 }
 
+std::string pack_readWhole(const char* path, pack_Bytes* out)
+{
+    pack_File in(fopen(path, "rb"));
+    if (!in) {
+        return strerror(errno);
+    }
+    uint8_t piece[1 << 16];
+    size_t got = 0;
+    while ((got = fread(piece, 1, sizeof piece, in.get())) > 0) {
+        out->insert(out->end(), piece, piece + got);
+    }
+    return ferror(in.get()) ? "read error" : "";
+}
+
 std::string pack_imageTooLarge(uint64_t size, uint64_t limit)
 {
     return "the setup executable would be " + std::to_string(size) + " bytes or more; Windows "

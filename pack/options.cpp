@@ -32,18 +32,11 @@ std::string pack_argumentText(const char* arg)
 
 std::string pack_readIconFile(const char* path, pack_Branding* b)
 {
-    FILE* in = fopen(path, "rb");
-    if (in == nullptr) {
-        return std::string(path) + ": " + strerror(errno);
-    }
     pack_Bytes bytes;
-    uint8_t piece[1 << 16];
-    for (size_t got; (got = fread(piece, 1, sizeof piece, in)) > 0;) {
-        bytes.insert(bytes.end(), piece, piece + got);
+    std::string error = pack_readWhole(path, &bytes);
+    if (error.empty()) {
+        error = pack_readIcon(bytes, &b->icon);
     }
-    bool failed = ferror(in) != 0;
-    fclose(in);
-    std::string error = failed ? "read error" : pack_readIcon(bytes, &b->icon);
     b->hasIcon = error.empty();
     return error.empty() ? "" : std::string(path) + ": " + error;
 }

@@ -12,6 +12,9 @@
 
 using pack_Bytes = std::vector<uint8_t>;
 
+// The whole file at path. Returns "" or a one-line error.
+std::string pack_readWhole(const char* path, pack_Bytes* out);
+
 // ---- Compression ---------------------------------------------------------------------------
 
 // What Windows takes: no Windows Installer package, and no image, reaches 2 GiB.
