@@ -139,9 +139,11 @@ static DWORD decodeAndInstall(const void* payload, DWORD size, const char* kind,
     // The digest is kept only for a package that goes on to the installer.
     setup_Digest digest;
     uint32_t key[SETUP_DIGEST_KEY_WORDS];
-    DWORD result = g_xzdec ? ERROR_SUCCESS : setup_randomBytes(key, sizeof key);
-    if (result == ERROR_SUCCESS) {
+    DWORD result = ERROR_SUCCESS;
+    if (!g_xzdec && (result = setup_randomBytes(key, sizeof key)) == ERROR_SUCCESS) {
         setup_digestStart(&digest, key);
+    }
+    if (result == ERROR_SUCCESS) {
         result = setup_xzDecodeToFile(payload, size, file, g_xzdec ? nullptr : &digest);
     }
     if (result != ERROR_SUCCESS) {
