@@ -379,6 +379,24 @@ std::string lineFeeds(std::string text)
     return text;
 }
 
+std::string versionInfo(const std::string& exe)
+{
+    DWORD ignored = 0, size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+    std::string info(size, '\0');
+    if (size == 0 || !GetFileVersionInfoA(exe.c_str(), 0, size, &info[0])) {
+        return "";
+    }
+    return info;
+}
+
+const void* versionValue(const std::string& info, const std::string& key)
+{
+    void* value = nullptr;
+    UINT length = 0;
+    return !info.empty() && VerQueryValueA(info.data(), key.c_str(), &value, &length) ? value
+                                                                                     : nullptr;
+}
+
 } // namespace e2e
 
 std::string g_product;

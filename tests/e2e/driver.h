@@ -101,6 +101,12 @@ DWORD runThroughDialog(const RunOptions& options, Dialog* shown);
 // start + finish for runs that show no dialog; fails the test if a dialog appears.
 DWORD runQuiet(const RunOptions& options);
 
+// An executable's version record as the system reads it (GetFileVersionInfoA), "" when it has
+// none, and one value of it (VerQueryValueA: "\\" the fixed part, "\\StringFileInfo\\...")
+// or null.
+std::string versionInfo(const std::string& exe);
+const void* versionValue(const std::string& info, const std::string& key);
+
 // The system's text for a code, as FormatMessageA gives it ("" when there is none).
 std::string systemText(DWORD code);
 

@@ -83,21 +83,17 @@ TEST(Pack, RepackingReplacesOnlyThePayloadWithTheXzProgramsBytes)
 TEST(Pack, ABrandedSetupShowsTheProductsIdentityAndStillInstalls)
 {
     std::string exe = variantExe("branded");
-    DWORD ignored = 0, size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
-    ASSERT_GT(size, 0u);
-    std::string info(size, '\0');
-    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, &info[0]));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT len = 0;
-    ASSERT_TRUE(VerQueryValueA(&info[0], "\\", reinterpret_cast<void**>(&fixed), &len));
+    std::string info = versionInfo(exe);
+    auto fixed = static_cast<const VS_FIXEDFILEINFO*>(versionValue(info, "\\"));
+    ASSERT_NE(fixed, nullptr);
     EXPECT_EQ(fixed->dwFileVersionMS, 0x00020003u);
     EXPECT_EQ(fixed->dwFileVersionLS, 0x00040000u);
     const std::pair<const char*, const char*> strings[] = {
         {"ProductName", "Acme Widget Studio"}, {"FileVersion", "2.3.4.0"}, {"CompanyName", "Acme Tools GmbH"}};
     for (const auto& s : strings) {
-        char* value = nullptr;
-        std::string key = std::string("\\StringFileInfo\\040904B0\\") + s.first;
-        ASSERT_TRUE(VerQueryValueA(&info[0], key.c_str(), reinterpret_cast<void**>(&value), &len)) << s.first;
+        auto value = static_cast<const char*>(
+            versionValue(info, std::string("\\StringFileInfo\\040904B0\\") + s.first));
+        ASSERT_NE(value, nullptr) << s.first;
         EXPECT_STREQ(value, s.second);
     }
     Tree tree = resources(exe);

@@ -77,21 +77,15 @@ TEST_P(Resources, StringTableManifestAndVersion)
         "publicKeyToken=\"6595b64144ccf1df\" language=\"\\*\"/>")));
     FreeLibrary(module);
 
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
-    ASSERT_GT(size, 0u);
-    std::string info(size, '\0');
-    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, &info[0]));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT len = 0;
-    ASSERT_TRUE(VerQueryValueA(&info[0], "\\", reinterpret_cast<void**>(&fixed), &len));
+    std::string info = versionInfo(exe);
+    auto fixed = static_cast<const VS_FIXEDFILEINFO*>(versionValue(info, "\\"));
+    ASSERT_NE(fixed, nullptr);
     EXPECT_EQ(fixed->dwFileVersionMS, 0x00010001u);
     EXPECT_EQ(fixed->dwFileVersionLS, 0u);
     EXPECT_EQ(fixed->dwProductVersionMS, 0x00010001u);
     EXPECT_EQ(fixed->dwProductVersionLS, 0u);
-    WORD* translation = nullptr;
-    ASSERT_TRUE(VerQueryValueA(&info[0], "\\VarFileInfo\\Translation",
-                               reinterpret_cast<void**>(&translation), &len));
+    auto translation = static_cast<const WORD*>(versionValue(info, "\\VarFileInfo\\Translation"));
+    ASSERT_NE(translation, nullptr);
     EXPECT_EQ(translation[0], 0x0409);
     EXPECT_EQ(translation[1], 0x04E4);
     const std::pair<const char*, const char*> strings[] = {
@@ -100,10 +94,9 @@ TEST_P(Resources, StringTableManifestAndVersion)
         {"ProductName", "Vorlane"}, {"FileDescription", "Vorlane Setup"},
     };
     for (const auto& s : strings) {
-        char* value = nullptr;
-        std::string key = std::string("\\StringFileInfo\\040904E4\\") + s.first;
-        ASSERT_TRUE(VerQueryValueA(&info[0], key.c_str(), reinterpret_cast<void**>(&value), &len))
-            << s.first;
+        auto value = static_cast<const char*>(
+            versionValue(info, std::string("\\StringFileInfo\\040904E4\\") + s.first));
+        ASSERT_NE(value, nullptr) << s.first;
         EXPECT_STREQ(value, s.second) << s.first;
     }
 }
