@@ -94,6 +94,11 @@ ${payload_line}
   target_link_options(${S_NAME} PRIVATE -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
                       -Wl,--no-insert-timestamp)
   if(VORLANE_ARCH STREQUAL "i686")
+    # Large-address-aware: on 64-bit Windows the process gets 4 GiB of address space instead of
+    # 2, so that the decoder's memory still finds room beside an image of nearly 2 GiB. Nothing
+    # here keeps an address in a signed integer (the unit test LargeAddresses decodes with every
+    # buffer above 2 GiB).
+    target_link_options(${S_NAME} PRIVATE -Wl,--large-address-aware)
     target_link_options(${S_NAME} PRIVATE -Wl,-T,${PROJECT_SOURCE_DIR}/cmake/no-unwind.ld)
     set_property(TARGET ${S_NAME} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/no-unwind.ld)
   endif()

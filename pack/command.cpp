@@ -114,6 +114,10 @@ int pack_run(int argc, const char* const argv[])
     if (!error.empty()) {
         return pack_fail(outputPath, "the result does not read back: " + error);
     }
+    std::string warning = pack_addressSpaceWarning(image.pe32plus, out.size());
+    if (!warning.empty()) {
+        fprintf(stderr, "setup-pack: warning: %s: %s\n", outputPath, warning.c_str());
+    }
     if (removedSignature) {
         fprintf(stderr, "setup-pack: %s: removed its Authenticode signature, which any edit breaks; "
                         "sign %s again\n", stubPath, outputPath);

@@ -35,6 +35,13 @@ struct pack_Compression {
 // The one-line refusal of an image of at least size bytes.
 std::string pack_imageTooLarge(uint64_t size, uint64_t limit);
 
+// Above this size a 32-bit image may find no room in a process on 32-bit Windows.
+constexpr uint64_t kPack32BitSafeImage = uint64_t(3) << 29;  // 1.5 GiB
+
+// The warning for an image that 32-bit Windows may not map, or "" (a 64-bit image, or one
+// small enough).
+std::string pack_addressSpaceWarning(bool pe32plus, uint64_t imageSize);
+
 // Compresses the file at path as `xz --format=xz --check=crc64 -9 -T1` does, byte for byte,
 // reading it in pieces so that the whole package is never held in memory. Returns "" or a
 // one-line error.

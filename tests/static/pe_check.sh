@@ -15,6 +15,12 @@ dll=$(awk '/^DllCharacteristics/ {print $2}' <<<"$headers")
 grep -q '^Time/Date[[:space:]]*Thu Jan  1 00:00:00 1970\|^Time/Date[[:space:]]*0$' <<<"$headers" \
   || no "the header carries a link time stamp: $(grep '^Time/Date' <<<"$headers")"
 
+# A 32-bit setup.exe is large-address-aware (IMAGE_FILE_LARGE_ADDRESS_AWARE, 0x20).
+if grep -q '^Magic[[:space:]]*010b' <<<"$headers"; then
+  chars=$(awk '/^Characteristics/ {print $2; exit}' <<<"$headers")
+  (( chars & 0x20 )) || no "a 32-bit image that is not large-address-aware: Characteristics $chars"
+fi
+
 # A section that is both writable and executable.
 wx=$(awk '/CODE/ && !/READONLY/ {print $2}' <<<"$sections")
 [ -z "$wx" ] || no "writable code sections: $wx"

@@ -85,3 +85,14 @@ TEST_F(SetupPack, ThreadsGiveTheThreadedEncodersBytesWhateverTheirCount)
             << wrong;
     }
 }
+
+// Only a 32-bit image past the size that 32-bit Windows surely maps is warned about, and the
+// warning names the 64-bit stub.
+TEST(PackLimits, OnlyALarge32BitImageIsWarnedAbout)
+{
+    EXPECT_EQ(pack_addressSpaceWarning(false, kPack32BitSafeImage), "");
+    EXPECT_EQ(pack_addressSpaceWarning(true, kPack32BitSafeImage + 1), "");
+    std::string warning = pack_addressSpaceWarning(false, kPack32BitSafeImage + 1);
+    EXPECT_NE(warning.find("1610612737 bytes"), std::string::npos) << warning;
+    EXPECT_NE(warning.find("setup-stub-x64.exe"), std::string::npos) << warning;
+}
