@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# One run of "SETUP.EXE --quiet --xzdec" in WORKDIR under Wine (WINEPREFIX set by the caller;
+# for a 32-bit SETUP.EXE run it under scripts/i386.sh). Prints "SECONDS PEAK-RSSANON-KIB" and
+# removes the decoded file. Used by bench/payload.sh.
+#   decode-run.sh SETUP.EXE WORKDIR
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$here/scripts/wine-env.sh"
+exe=$(realpath "$1") work=$2
+mkdir -p "$work"
+rm -f "$work"/*.msi "$work"/msi*.tmp
+# Wine's server outlives the run otherwise, and its start would count in the next one.
+"$VORLANE_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+start=$(date +%s%N)
+(cd "$work" && exec "$VORLANE_WINE" "$exe" --quiet --xzdec </dev/null) &
+pid=$!
+peak=0
+while status=$(cat "/proc/$pid/status" 2>/dev/null); do
+  anon=$(awk '/^RssAnon:/ { print $2 }' <<<"$status")
+  [ -n "$anon" ] && [ "$anon" -gt "$peak" ] && peak=$anon
+  sleep 0.02
+done
+wait "$pid"
+end=$(date +%s%N)
+ls "$work"/*.msi >/dev/null
+rm -f "$work"/*.msi
+awk -v ns=$((end - start)) -v p="$peak" 'BEGIN { printf "%.3f %d\n", ns / 1e9, p }'
