@@ -92,6 +92,12 @@ void noteProgressWindow(HWND window)
     }
 }
 
+BOOL CALLBACK noteProgressWindows(HWND window, LPARAM)
+{
+    noteProgressWindow(window);
+    return TRUE;
+}
+
 BOOL CALLBACK answerQuestion(HWND window, LPARAM)
 {
     noteProgressWindow(window);
@@ -318,7 +324,8 @@ bool waitDialog(const Child& child, Dialog* dialog, DWORD timeoutMs)
             *dialog = search.dialog;
             return true;
         }
-        if (WaitForSingleObject(child.process, 100) == WAIT_OBJECT_0) {
+        DWORD step = timeoutMs < 100 ? timeoutMs : 100;
+        if (WaitForSingleObject(child.process, step) == WAIT_OBJECT_0) {
             return false;
         }
     }
@@ -382,11 +389,16 @@ DWORD runQuiet(const RunOptions& options, bool* progress)
     Child child = start(options);
     Dialog dialog;
     // Poll for dialogs until the process ends: a dialog here is a failure, answered so that
-    // the run can end.
+    // the run can end. A progress window asked about is looked for far more often than the
+    // watcher does: after a short decode that shows it by mistake, it lives only a moment.
+    DWORD poll = progress != nullptr ? 1 : 500;
     while (child.process != nullptr
            && WaitForSingleObject(child.process, 0) != WAIT_OBJECT_0
            && GetTickCount() - child.started < options.timeoutMs) {
-        if (waitDialog(child, &dialog, 500)) {
+        if (progress != nullptr) {
+            EnumWindows(noteProgressWindows, 0);
+        }
+        if (waitDialog(child, &dialog, poll)) {
             ADD_FAILURE() << "unexpected dialog '" << dialog.caption << "': " << dialog.text;
             answer(dialog, dialog.yesNo ? IDNO : IDOK);
         }

@@ -99,7 +99,8 @@ DWORD finish(Child& child);
 DWORD runThroughDialog(const RunOptions& options, Dialog* shown);
 
 // start + finish for runs that show no dialog; fails the test if a dialog appears. Whether
-// the run showed the progress window goes to *progress, when given.
+// the run showed the progress window goes to *progress, when given; it is then looked for
+// every millisecond.
 DWORD runQuiet(const RunOptions& options, bool* progress = nullptr);
 
 // Whether the process showed setup's progress window (SETUP_PROGRESS_CLASS) at some time
