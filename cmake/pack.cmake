@@ -15,6 +15,15 @@ set(VORLANE_ICON ${CMAKE_BINARY_DIR}/setup.ico)
 execute_process(COMMAND ${VORLANE_PERL} ${PROJECT_SOURCE_DIR}/scripts/make-icon.pl ${VORLANE_ICON}
   COMMAND_ERROR_IS_FATAL ANY)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make-icon.pl)
+# The manifest as the executables carry it: without the layout's line breaks and indentation,
+# which mean nothing to the XML reader and would cost the 96 KiB stub its last free block.
+set(VORLANE_MANIFEST ${CMAKE_BINARY_DIR}/setup.manifest)
+file(READ ${VORLANE_RESOURCES}/setup.manifest manifest)
+string(REGEX REPLACE ">[ \n]+<" "><" manifest "${manifest}")
+string(REGEX REPLACE "[ \n]+" " " manifest "${manifest}")
+string(STRIP "${manifest}" manifest)
+file(CONFIGURE OUTPUT ${VORLANE_MANIFEST} CONTENT "${manifest}" @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VORLANE_RESOURCES}/setup.manifest)
 
 # setup-pack runs at build time on the build machine, so a native copy is built from pack/ as
 # a project of its own, with the host compiler and the system's liblzma.
@@ -52,7 +61,7 @@ function(vorlane_add_setup)
   set(gen ${CMAKE_CURRENT_BINARY_DIR}/${S_NAME}.gen)
   file(MAKE_DIRECTORY ${gen})
   set(payload_line "")
-  set(deps ${VORLANE_ICON} ${VORLANE_RESOURCES}/setup.manifest)
+  set(deps ${VORLANE_ICON} ${VORLANE_MANIFEST})
   if(S_MSI)
     # Which package this executable carries, as a Windows program sees the path.
     string(REPLACE "/" "\\" msi_win "Z:${S_MSI}")
@@ -66,7 +75,7 @@ function(vorlane_add_setup)
 "#include <windows.h>
 LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_US
 1 ICON \"${VORLANE_ICON}\"
-1 RT_MANIFEST \"${VORLANE_RESOURCES}/setup.manifest\"
+1 RT_MANIFEST \"${VORLANE_MANIFEST}\"
 ${payload_line}
 ")
   configure_file(${gen}/files.rc.in ${gen}/files.rc COPYONLY)
@@ -99,8 +108,8 @@ ${payload_line}
     # here keeps an address in a signed integer (the unit test LargeAddresses decodes with every
     # buffer above 2 GiB).
     target_link_options(${S_NAME} PRIVATE -Wl,--large-address-aware)
-    target_link_options(${S_NAME} PRIVATE -Wl,-T,${PROJECT_SOURCE_DIR}/cmake/no-unwind.ld)
-    set_property(TARGET ${S_NAME} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/no-unwind.ld)
+    target_link_options(${S_NAME} PRIVATE -Wl,-T,${PROJECT_SOURCE_DIR}/cmake/stub-sections.ld)
+    set_property(TARGET ${S_NAME} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/stub-sections.ld)
   endif()
   if(S_MSI)
     # A stub that failed to take its package is removed, so that no build passes it on.

@@ -27,6 +27,7 @@ add_library(setup_win STATIC
   setup/package_file.cpp
   setup/private_folder.cpp
   setup/xz_decode.cpp
+  setup/progress_window.cpp
   setup/msiexec.cpp
 )
 target_compile_options(setup_win PRIVATE ${VORLANE_PRODUCT_FLAGS})

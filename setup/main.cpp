@@ -41,7 +41,8 @@ static DWORD parseArguments()
     } else if (length > 0) {
         setup_parsePassThrough(rest);
     } else {
-        static char quoteBuffer[SETUP_QUOTE_BUFFER_SIZE];
+        // The property takes a copy of the directory: the buffer need not outlive the call.
+        char quoteBuffer[SETUP_QUOTE_BUFFER_SIZE];
         const char* installDir = setup_readInstallDirEnv(quoteBuffer, &length);
         if (installDir != nullptr) {
             g_allowElevation = 1;

@@ -144,7 +144,9 @@ static DWORD decodeAndInstall(const void* payload, DWORD size, const char* kind,
         setup_digestStart(&digest, key);
     }
     if (result == ERROR_SUCCESS) {
-        result = setup_xzDecodeToFile(payload, size, file, g_xzdec ? nullptr : &digest);
+        // --xzdec is a decode tool's run, as unattended as --quiet: neither shows progress.
+        result = setup_xzDecodeToFile(payload, size, file, g_xzdec ? nullptr : &digest,
+                                      !g_quiet && !g_xzdec);
     }
     if (result != ERROR_SUCCESS) {
         setup_removeThroughHandle(file);

@@ -261,11 +261,36 @@ DWORD setup_createPrivateFolder(char* path, DWORD capacity, size_t* dirLen);
 void setup_removePrivateFolder(char* path, size_t dirLen);
 #endif
 
-// Every decoded byte also goes into digest, when one is given.
+// Every decoded byte also goes into digest, when one is given. With progress, a decode that
+// lasts shows the progress window while it runs.
 DWORD setup_xzDecodeToFile(const void* input, DWORD size, HANDLE file,
-                           setup_Digest* digest = nullptr);
+                           setup_Digest* digest = nullptr, bool progress = false);
 
 // The parameter text for msiexec: /i "path" REINSTALLMODE=amus [extra]. Heap, or null when it
 // cannot be allocated. Portable.
 wchar_t* setup_buildMsiexecParams(const wchar_t* packagePath, const wchar_t* extra);
 DWORD setup_runMsiexec(const wchar_t* packagePath);
+
+// ---- Progress window (progress_rules.cpp portable; progress_window.cpp Windows) ----------
+// A decode that lasts longer than the delay shows a small window with the program name as its
+// title and a bar of the compressed input consumed, until the decode ends.
+
+constexpr DWORD SETUP_PROGRESS_DELAY_MS = 1000;
+// Its window class: anything but the dialog class, so that it is never taken for a message
+// box. The end-to-end tests look for it by this name.
+constexpr char SETUP_PROGRESS_CLASS[] = "VorlaneSetupProgress";
+
+// Whether interval milliseconds have passed from since to now, by the tick count, which wraps
+// after 49.7 days.
+bool setup_progressDue(DWORD since, DWORD now, DWORD interval);
+// Of width units, those filled when done of total bytes are consumed (0 to width).
+int setup_progressFill(DWORD done, DWORD total, int width);
+
+#ifdef _WIN32
+// The window shows once the delay has passed from begin, at a step; end removes it. A step
+// costs a tick count read until then; after that the window's messages are handled at most
+// every few tens of milliseconds. Nothing shows when the window cannot be made.
+void setup_progressBegin(DWORD total);
+void setup_progressStep(DWORD done);
+void setup_progressEnd();
+#endif

@@ -76,6 +76,8 @@ static DWORD drainSlice(lzma_stream* stream, lzma_action action, HANDLE file,
         if (error != ERROR_SUCCESS) {
             return error;
         }
+        // Per piece, not per slice: a slice of very compressible bytes decodes for long.
+        setup_progressStep(static_cast<DWORD>(stream->total_in));
     }
 }
 
@@ -105,12 +107,18 @@ static DWORD decodeSlices(lzma_stream* stream, const uint8_t* input, DWORD size,
     return ERROR_SUCCESS;
 }
 
-DWORD setup_xzDecodeToFile(const void* input, DWORD size, HANDLE file, setup_Digest* digest)
+DWORD setup_xzDecodeToFile(const void* input, DWORD size, HANDLE file, setup_Digest* digest,
+                           bool progress)
 {
     lzma_stream stream = LZMA_STREAM_INIT;
     DWORD error = startDecoder(&stream);
     if (error == ERROR_SUCCESS) {
+        if (progress) {
+            setup_progressBegin(size);
+        }
         error = decodeSlices(&stream, static_cast<const uint8_t*>(input), size, file, digest);
+        // Gone whatever the outcome, before an error dialog or the installer can show.
+        setup_progressEnd();
     }
     lzma_end(&stream);
     return error;

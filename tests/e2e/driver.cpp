@@ -1,4 +1,5 @@
 #include "driver.h"
+#include "setup.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@ namespace {
 std::atomic<int> g_byHand{0};
 std::mutex g_askedLock;
 std::vector<DWORD> g_askedBy; // the process of each question the watcher answered
+std::map<DWORD, std::string> g_progressTitles; // of the progress window each process showed
 
 // The text of a control of another process, read with a bounded wait: a process that has just
 // left its message box may not answer for a while, and the driver must not hang on it.
@@ -75,8 +77,30 @@ bool isWatchedQuestion(const Dialog& dialog)
     return g_byHand == 0 && lineFeeds(dialog.text) == kWow64Question;
 }
 
+// Setup's progress window is no message box: it is only noted, with its title.
+void noteProgressWindow(HWND window)
+{
+    char cls[64] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    if (strcmp(cls, SETUP_PROGRESS_CLASS) == 0 && IsWindowVisible(window)) {
+        wchar_t title[256] = {};
+        GetWindowTextW(window, title, 256);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        std::lock_guard<std::mutex> lock(g_askedLock);
+        g_progressTitles[pid] = utf8(title);
+    }
+}
+
+BOOL CALLBACK noteProgressWindows(HWND window, LPARAM)
+{
+    noteProgressWindow(window);
+    return TRUE;
+}
+
 BOOL CALLBACK answerQuestion(HWND window, LPARAM)
 {
+    noteProgressWindow(window);
     Dialog dialog;
     if (readMessageBox(window, &dialog) && isWatchedQuestion(dialog)) {
         DWORD pid = 0;
@@ -97,6 +121,19 @@ int questionsAskedBy(DWORD pid)
 }
 
 } // namespace
+
+bool progressShown(DWORD pid, std::string* title)
+{
+    std::lock_guard<std::mutex> lock(g_askedLock);
+    auto found = g_progressTitles.find(pid);
+    if (found == g_progressTitles.end()) {
+        return false;
+    }
+    if (title != nullptr) {
+        *title = found->second;
+    }
+    return true;
+}
 
 void watchQuestions()
 {
@@ -221,6 +258,11 @@ Child start(const RunOptions& options)
     CloseHandle(pi.hThread);
     child.process = pi.hProcess;
     child.pid = pi.dwProcessId;
+    {
+        // What an ended process of the same id showed is not this one's.
+        std::lock_guard<std::mutex> lock(g_askedLock);
+        g_progressTitles.erase(child.pid);
+    }
     child.started = GetTickCount();
     child.timeoutMs = options.timeoutMs;
     if (options.setupRun && g_byHand == 0) {
@@ -282,7 +324,8 @@ bool waitDialog(const Child& child, Dialog* dialog, DWORD timeoutMs)
             *dialog = search.dialog;
             return true;
         }
-        if (WaitForSingleObject(child.process, 100) == WAIT_OBJECT_0) {
+        DWORD step = timeoutMs < 100 ? timeoutMs : 100;
+        if (WaitForSingleObject(child.process, step) == WAIT_OBJECT_0) {
             return false;
         }
     }
@@ -341,19 +384,27 @@ DWORD runThroughDialog(const RunOptions& options, Dialog* shown)
     return finish(child);
 }
 
-DWORD runQuiet(const RunOptions& options)
+DWORD runQuiet(const RunOptions& options, bool* progress)
 {
     Child child = start(options);
     Dialog dialog;
     // Poll for dialogs until the process ends: a dialog here is a failure, answered so that
-    // the run can end.
+    // the run can end. A progress window asked about is looked for far more often than the
+    // watcher does: after a short decode that shows it by mistake, it lives only a moment.
+    DWORD poll = progress != nullptr ? 1 : 500;
     while (child.process != nullptr
            && WaitForSingleObject(child.process, 0) != WAIT_OBJECT_0
            && GetTickCount() - child.started < options.timeoutMs) {
-        if (waitDialog(child, &dialog, 500)) {
+        if (progress != nullptr) {
+            EnumWindows(noteProgressWindows, 0);
+        }
+        if (waitDialog(child, &dialog, poll)) {
             ADD_FAILURE() << "unexpected dialog '" << dialog.caption << "': " << dialog.text;
             answer(dialog, dialog.yesNo ? IDNO : IDOK);
         }
+    }
+    if (progress != nullptr) {
+        *progress = progressShown(child.pid);
     }
     return finish(child);
 }

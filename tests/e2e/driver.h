@@ -98,8 +98,15 @@ DWORD finish(Child& child);
 // kept in *shown; fails the test when none appears. Returns the exit code.
 DWORD runThroughDialog(const RunOptions& options, Dialog* shown);
 
-// start + finish for runs that show no dialog; fails the test if a dialog appears.
-DWORD runQuiet(const RunOptions& options);
+// start + finish for runs that show no dialog; fails the test if a dialog appears. Whether
+// the run showed the progress window goes to *progress, when given; it is then looked for
+// every millisecond.
+DWORD runQuiet(const RunOptions& options, bool* progress = nullptr);
+
+// Whether the process showed setup's progress window (SETUP_PROGRESS_CLASS) at some time
+// while the driver watched, which it does every 100 ms, as for the question; its title goes
+// to *title.
+bool progressShown(DWORD pid, std::string* title = nullptr);
 
 // An executable's version record as the system reads it (GetFileVersionInfoA), "" when it has
 // none, and one value of it (VerQueryValueA: "\\" the fixed part, "\\StringFileInfo\\...")

@@ -3,7 +3,10 @@
 // and exits with the code in VORLANE_STANDIN_EXIT (default 0). With VORLANE_STANDIN_PROBE it
 // first plays another process of the same user on the package it was given: it tries to open
 // it for writing, to rename it and to open it for deletion, and reads its first bytes, and
-// writes the four results (error codes, 0 for success) to the file named there.
+// writes the four results (error codes, 0 for success) to the file named there, and whether a
+// progress window of setup's is still on screen (1) or not (0).
+#include "setup.h"
+
 #include <windows.h>
 
 #include <stdlib.h>
@@ -63,10 +66,11 @@ static void probe(const wchar_t* params, const wchar_t* report)
     wmemcpy(path, open + 1, close - open - 1);
     wcscpy(moved, path);
     wcscat(moved, L".moved");
-    char text[96];
-    int n = wsprintfA(text, "write=%lu rename=%lu delete=%lu read=%lu",
+    char text[128];
+    int n = wsprintfA(text, "write=%lu rename=%lu delete=%lu read=%lu progress=%d",
                       tryOpen(path, GENERIC_WRITE), lastErrorOf(MoveFileW(path, moved)),
-                      tryOpen(path, DELETE), tryRead(path));
+                      tryOpen(path, DELETE), tryRead(path),
+                      FindWindowA(SETUP_PROGRESS_CLASS, nullptr) != nullptr);
     HANDLE file = CreateFileW(report, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         DWORD written = 0;

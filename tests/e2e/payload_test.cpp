@@ -218,6 +218,8 @@ struct StandInRun {
     std::string dialogText;
     std::string params;
     std::string probe;  // what the stand-in could do to the package while it ran
+    bool progress;      // whether setup showed its progress window
+    std::string progressTitle;
 };
 
 StandInRun runWithStandIn(const std::string& args, DWORD installerCode, const std::string& temp,
@@ -232,7 +234,7 @@ StandInRun runWithStandIn(const std::string& args, DWORD installerCode, const st
     o.env.push_back({"VORLANE_STANDIN_LOG", log});
     o.env.push_back({"VORLANE_STANDIN_PROBE", probe});
     o.env.push_back({"VORLANE_STANDIN_EXIT", std::to_string(installerCode)});
-    StandInRun result = {0, false, "", "", ""};
+    StandInRun result = {0, false, "", "", "", false, ""};
     Child child = start(o);
     Dialog dialog;
     if (waitDialog(child, &dialog, 60000)) {
@@ -241,6 +243,7 @@ StandInRun runWithStandIn(const std::string& args, DWORD installerCode, const st
         answer(dialog, IDOK);
     }
     result.exitCode = finish(child);
+    result.progress = progressShown(child.pid, &result.progressTitle);
     std::string raw = readFile(log);
     std::wstring wide(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / sizeof(wchar_t));
     result.params = utf8(wide);
@@ -284,7 +287,7 @@ TEST(StandIn, ThePackageIsLockedWhileTheInstallerRuns)
     std::string temp = makeScratchDir("standin-lock");
     StandInRun run = runWithStandIn("--quiet", 0, temp);
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.probe, "write=32 rename=32 delete=32 read=0");
+    EXPECT_EQ(run.probe, "write=32 rename=32 delete=32 read=0 progress=0");
     EXPECT_TRUE(listFiles(temp).empty());
     removeTree(temp);
 }
@@ -300,7 +303,7 @@ TEST(StandIn, AnElevatedRunWritesIntoANewFolderOfItsOwn)
     for (DWORD code : {0u, 1603u}) {
         StandInRun run = runWithStandIn("--quiet", code, temp, true);
         EXPECT_EQ(run.exitCode, code);
-        EXPECT_EQ(run.probe, "write=32 rename=32 delete=32 read=0");
+        EXPECT_EQ(run.probe, "write=32 rename=32 delete=32 read=0 progress=0");
         ASSERT_EQ(run.params.compare(0, prefix.size(), prefix), 0) << run.params;
         std::string folder = run.params.substr(prefix.size(), 16);
         EXPECT_EQ(folder.find_first_not_of("0123456789abcdef"), std::string::npos) << folder;
@@ -336,5 +339,26 @@ TEST(StandIn, InstallerExitCodesReachTheCaller)
         }
         EXPECT_TRUE(listFiles(temp).empty()) << code;
     }
+    removeTree(temp);
+}
+
+// A decode that lasts shows the progress window, titled with the program name, and removes it
+// before the installer starts; --quiet shows none.
+TEST(StandIn, ALongDecodeShowsProgressUntilTheInstallerStarts)
+{
+    std::string temp = makeScratchDir("standin-progress");
+    StandInRun run = runWithStandIn("", 0, temp, false, "slow");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_FALSE(run.dialogShown) << run.dialogText;
+    EXPECT_TRUE(run.progress) << "no progress window seen";
+    EXPECT_EQ(run.progressTitle, "setup");
+    // The zeros are no installer database: the read is refused with 13.
+    EXPECT_EQ(run.probe, "write=32 rename=32 delete=32 read=13 progress=0");
+    EXPECT_TRUE(listFiles(temp).empty());
+
+    run = runWithStandIn("--quiet", 0, temp, false, "slow");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_FALSE(run.progress) << "a progress window with --quiet";
+    EXPECT_TRUE(listFiles(temp).empty());
     removeTree(temp);
 }
