@@ -93,7 +93,11 @@ int pack_run(int argc, const char* const argv[])
     // What is packed: PACKAGE, or a temporary copy with its cabinets stored uncompressed.
     std::string stored;
     pack_RemoveAtEnd removeStored{&stored};
-    error = options.storeCabinets ? pack_storeCabinets(packagePath, &stored) : (pack_cabinetHint(packagePath), "");
+    if (options.storeCabinets) {
+        error = pack_storeCabinets(packagePath, &stored);
+    } else {
+        pack_cabinetHint(packagePath);
+    }
     const char* packedPath = stored.empty() ? packagePath : stored.c_str();
     if (error.empty()) {
         error = pack_compressFile(packedPath, &payload, how);
