@@ -1,6 +1,7 @@
 // The command: read the stub, compress the package, edit, read the result back, and only then
 // put it in place. The stub is read whole before anything is written, so OUTPUT may name it.
 #include "bspatch.h"
+#include "cabinets.h"
 #include "default_stub.h"
 #include "options.h"
 #include "pack.h"
@@ -51,7 +52,7 @@ int pack_run(int argc, const char* const argv[])
     size_t files = options.files.size();
     if (files != 2 && files != 3) {
         fputs("usage: setup-pack [--name TEXT] [--version N.N.N[.N]] [--company TEXT] [--icon FILE.ico] "
-              "[--keep-branding] [--threads N] [STUB] PACKAGE OUTPUT\n", stderr);
+              "[--keep-branding] [--threads N] [--store-cabinets] [STUB] PACKAGE OUTPUT\n", stderr);
         return 1;
     }
     // Without STUB, the installed one.
@@ -89,7 +90,18 @@ int pack_run(int argc, const char* const argv[])
     if (!error.empty()) {
         return pack_fail(packagePath, error);
     }
-    error = pack_compressFile(packagePath, &payload, how);
+    // What is packed: PACKAGE, or a temporary copy with its cabinets stored uncompressed.
+    std::string stored;
+    pack_RemoveAtEnd removeStored{&stored};
+    if (options.storeCabinets) {
+        error = pack_storeCabinets(packagePath, &stored);
+    } else {
+        pack_cabinetHint(packagePath);
+    }
+    const char* packedPath = stored.empty() ? packagePath : stored.c_str();
+    if (error.empty()) {
+        error = pack_compressFile(packedPath, &payload, how);
+    }
     if (!error.empty()) {
         return pack_fail(packagePath, error);
     }
@@ -109,7 +121,7 @@ int pack_run(int argc, const char* const argv[])
     pack_Bytes back;
     error = pack_findPayload(out, &back);
     if (error.empty()) {
-        error = pack_verifyAgainstFile(back.data(), back.size(), packagePath);
+        error = pack_verifyAgainstFile(back.data(), back.size(), packedPath);
     }
     if (!error.empty()) {
         return pack_fail(outputPath, "the result does not read back: " + error);

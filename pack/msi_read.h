@@ -3,6 +3,8 @@
 // stream columns as their bytes, so that callers see the same values from either reader.
 #pragma once
 
+#include <stdint.h>
+
 #include <string>
 #include <vector>
 
@@ -15,7 +17,7 @@ std::string pack_msiOpen(const char* path, pack_Msi** db);
 void pack_msiClose(pack_Msi* db);
 
 // Runs a SELECT and returns every row. kinds has one letter per selected column: 's' reads it
-// as a string (UTF-8), 'b' as a stream (its bytes). A null field reads as empty. Returns "" or
-// a one-line error (a missing table is an error too).
+// as a string (UTF-8), 'b' as a stream (its bytes, the first streamLimit of them). A null field
+// reads as empty. Returns "" or a one-line error (a missing table is an error too).
 std::string pack_msiSelect(pack_Msi* db, const char* query, const char* kinds,
-                           std::vector<std::vector<pack_Bytes>>* rows);
+                           std::vector<std::vector<pack_Bytes>>* rows, size_t streamLimit = SIZE_MAX);

@@ -5,6 +5,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <memory>
 
 struct pack_Msi {
@@ -28,7 +29,7 @@ std::string pack_takeError(GError* error, const char* fallback)
     return text;
 }
 
-std::string pack_readStream(LibmsiRecord* record, unsigned field, pack_Bytes* out)
+std::string pack_readStream(LibmsiRecord* record, unsigned field, size_t limit, pack_Bytes* out)
 {
     pack_GPtr<GInputStream> in(libmsi_record_get_stream(record, field));
     if (!in) {
@@ -37,13 +38,15 @@ std::string pack_readStream(LibmsiRecord* record, unsigned field, pack_Bytes* ou
     GError* error = nullptr;
     uint8_t piece[1 << 14];
     gssize got = 0;
-    while ((got = g_input_stream_read(in.get(), piece, sizeof piece, nullptr, &error)) > 0) {
+    while (out->size() < limit &&
+           (got = g_input_stream_read(in.get(), piece, std::min(sizeof piece, limit - out->size()), nullptr,
+                                      &error)) > 0) {
         out->insert(out->end(), piece, piece + got);
     }
     return got < 0 ? pack_takeError(error, "cannot read a stream") : "";
 }
 
-std::string pack_readRow(LibmsiRecord* record, const char* kinds, std::vector<pack_Bytes>* row)
+std::string pack_readRow(LibmsiRecord* record, const char* kinds, size_t streamLimit, std::vector<pack_Bytes>* row)
 {
     for (unsigned i = 0; kinds[i] != '\0'; ++i) {
         row->emplace_back();
@@ -51,7 +54,7 @@ std::string pack_readRow(LibmsiRecord* record, const char* kinds, std::vector<pa
             continue;
         }
         if (kinds[i] == 'b') {
-            std::string error = pack_readStream(record, i + 1, &row->back());
+            std::string error = pack_readStream(record, i + 1, streamLimit, &row->back());
             if (!error.empty()) {
                 return error;
             }
@@ -93,7 +96,7 @@ void pack_msiClose(pack_Msi* db)
 }
 
 std::string pack_msiSelect(pack_Msi* db, const char* query, const char* kinds,
-                           std::vector<std::vector<pack_Bytes>>* rows)
+                           std::vector<std::vector<pack_Bytes>>* rows, size_t streamLimit)
 {
     rows->clear();
     GError* error = nullptr;
@@ -107,7 +110,7 @@ std::string pack_msiSelect(pack_Msi* db, const char* query, const char* kinds,
             break;
         }
         rows->emplace_back();
-        std::string failed = pack_readRow(record.get(), kinds, &rows->back());
+        std::string failed = pack_readRow(record.get(), kinds, streamLimit, &rows->back());
         if (!failed.empty()) {
             g_clear_error(&error);
             return failed;

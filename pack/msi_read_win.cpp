@@ -5,6 +5,8 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include <algorithm>
+
 struct pack_Msi {
     MSIHANDLE db = 0;
 };
@@ -52,11 +54,11 @@ std::string pack_readString(MSIHANDLE record, UINT field, pack_Bytes* out)
     return "";
 }
 
-std::string pack_readStream(MSIHANDLE record, UINT field, pack_Bytes* out)
+std::string pack_readStream(MSIHANDLE record, UINT field, size_t limit, pack_Bytes* out)
 {
     char piece[1 << 14];
-    for (;;) {
-        DWORD got = sizeof piece;
+    while (out->size() < limit) {
+        DWORD got = static_cast<DWORD>(std::min(sizeof piece, limit - out->size()));
         UINT r = MsiRecordReadStream(record, field, piece, &got);
         if (r != ERROR_SUCCESS) {
             return pack_code(r);
@@ -66,6 +68,7 @@ std::string pack_readStream(MSIHANDLE record, UINT field, pack_Bytes* out)
         }
         out->insert(out->end(), piece, piece + got);
     }
+    return "";
 }
 
 } // namespace
@@ -90,7 +93,7 @@ void pack_msiClose(pack_Msi* db)
 }
 
 std::string pack_msiSelect(pack_Msi* db, const char* query, const char* kinds,
-                           std::vector<std::vector<pack_Bytes>>* rows)
+                           std::vector<std::vector<pack_Bytes>>* rows, size_t streamLimit)
 {
     rows->clear();
     pack_MsiHandle view;
@@ -109,7 +112,7 @@ std::string pack_msiSelect(pack_Msi* db, const char* query, const char* kinds,
             if (MsiRecordIsNull(record.h, i + 1)) {
                 continue;
             }
-            std::string error = kinds[i] == 'b' ? pack_readStream(record.h, i + 1, &rows->back().back())
+            std::string error = kinds[i] == 'b' ? pack_readStream(record.h, i + 1, streamLimit, &rows->back().back())
                                                 : pack_readString(record.h, i + 1, &rows->back().back());
             if (!error.empty()) {
                 return error;

@@ -97,6 +97,10 @@ std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* 
             options->branding.keep = true;
             continue;
         }
+        if (strcmp(option, "--store-cabinets") == 0) {
+            options->storeCabinets = true;
+            continue;
+        }
         bool threads = strcmp(option, "--threads") == 0;
         bool known = threads || strcmp(option, "--name") == 0 || strcmp(option, "--version") == 0 ||
                      strcmp(option, "--company") == 0 || strcmp(option, "--icon") == 0;

@@ -112,3 +112,40 @@ TEST(Pack, ABrandedSetupShowsTheProductsIdentityAndStillInstalls)
     removeTree(dir);
     removeTree(temp);
 }
+
+// A package whose cabinet is MSZIP, packed with --store-cabinets by the native setup-pack (the
+// build's "stored" variant) and by setup-pack.exe here: each installs the package's files
+// through the real msiexec, byte for byte.
+TEST(Pack, StoredCabinetsInstallThePackagesFiles)
+{
+    std::string temp = makeScratchDir("stored"), dir = "C:\\Cabinet Sample", cabs = g_paths["cabinets"];
+    RunOptions pack;
+    pack.exe = g_paths["setup-pack.exe"];
+    pack.args = "--store-cabinets \"" + g_paths["setup-stub.exe"] + "\" \"" + cabs + "\\cabinets.msi\" \"" + temp +
+                "\\setup.exe\"";
+    pack.setupRun = false;
+    ASSERT_EQ(runQuiet(pack), 0u);
+    for (const std::string& exe : {variantExe("stored"), temp + "\\setup.exe"}) {
+        SCOPED_TRACE(exe);
+        removeTree(dir);
+        RunOptions o;
+        o.exe = exe;
+        o.args = "--quiet /qn CABS_INSTALLDIR=\"" + dir + "\"";
+        o.cwd = temp;
+        o.env = {{"TMP", temp}, {"TEMP", temp}};
+        EXPECT_EQ(runQuiet(o), 0u);
+        const std::pair<const char*, const char*> files[] = {
+            {"lines.txt", "lines.txt"}, {"acme.ico", "acme.ico"}, {"icons\\other.ico", "other.ico"}};
+        for (const auto& f : files) {
+            std::string installed = readFile(dir + "\\" + f.first);
+            EXPECT_TRUE(!installed.empty() && installed == readFile(cabs + "\\" + f.second)) << f.first;
+        }
+        RunOptions remove;
+        remove.exe = "C:\\windows\\system32\\msiexec.exe";
+        remove.args = "/x {5B0E7C3A-2D41-4F6A-9C8B-1E2F3A4B5C6D} /qn";
+        remove.setupRun = false;
+        EXPECT_EQ(runQuiet(remove), 0u);
+    }
+    removeTree(dir);
+    removeTree(temp);
+}
