@@ -1,13 +1,11 @@
-// The command: read the stub, compress the package, edit, read the result back, and only then
-// put it in place. The stub is read whole before anything is written, so OUTPUT may name it.
-#include "bspatch.h"
+// The command: read the stub, then compress the package into OUTPUT's temporary file, read the
+// result back, and only then put it in place. The stub is read whole before anything is
+// written, so OUTPUT may name it.
 #include "default_stub.h"
 #include "options.h"
 #include "pack.h"
 
-#include <errno.h>
 #include <stdio.h>
-#include <string.h>
 
 namespace {
 
@@ -65,7 +63,7 @@ int pack_run(int argc, const char* const argv[])
     }
     const char *stubPath = options.files[0].c_str(), *packagePath = options.files[1].c_str(),
                *outputPath = options.files[2].c_str();
-    pack_Bytes stub, payload, out;
+    pack_Bytes stub;
     error = pack_readWhole(stubPath, &stub);
     if (!error.empty()) {
         return pack_fail(stubPath, error);
@@ -89,37 +87,22 @@ int pack_run(int argc, const char* const argv[])
     if (!error.empty()) {
         return pack_fail(packagePath, error);
     }
-    error = pack_compressFile(packagePath, &payload, how);
-    if (!error.empty()) {
-        return pack_fail(packagePath, error);
-    }
-    bool removedSignature = false;
     std::string outputName = pack_fileName(outputPath);
-    error = pack_replacePayload(stub, payload, &out, &removedSignature, [&](std::vector<pack_Resource>* r) {
-        pack_applyBranding(r, branding, outputName);
-    });
+    pack_Stub edited;
+    error = pack_readStub(stub, [&](std::vector<pack_Resource>* r) { pack_applyBranding(r, branding, outputName); },
+                          &edited);
     if (!error.empty()) {
         return pack_fail(stubPath, error);
     }
-    if (out.size() >= kPackMaxImage) {
-        return pack_fail(outputPath, pack_imageTooLarge(out.size(), kPackMaxImage));
-    }
-    pack_Bytes().swap(stub);
-    pack_Bytes().swap(payload);
-    pack_Bytes back;
-    error = pack_findPayload(out, &back);
-    if (error.empty()) {
-        error = pack_verifyAgainstFile(back.data(), back.size(), packagePath);
-    }
+    pack_Blame blame = kPackBlameStub;
+    error = pack_writeOutput(edited, packagePath, how, outputPath, &blame);
     if (!error.empty()) {
-        return pack_fail(outputPath, "the result does not read back: " + error);
+        return pack_fail(blame == kPackBlameStub ? stubPath : blame == kPackBlamePackage ? packagePath : outputPath,
+                         error);
     }
-    if (removedSignature) {
+    if (edited.image.certSize != 0) {
         fprintf(stderr, "setup-pack: %s: removed its Authenticode signature, which any edit breaks; "
                         "sign %s again\n", stubPath, outputPath);
-    }
-    if (bspatch_writeNewFile(outputPath, out.data(), static_cast<int64_t>(out.size())) != 0) {
-        return pack_fail(outputPath, std::string("cannot write: ") + strerror(errno));
     }
     return 0;
 }
