@@ -203,16 +203,23 @@ int replace_write(replace_File* file, const void* data, size_t size)
     return fwrite(data, 1, size, file->stream) == size ? 0 : 1;
 }
 
+namespace {
+
+// fseek takes a long, 32 bits on Windows.
+int replace_seekFrom(FILE* stream, int64_t offset, int whence)
+{
+#ifdef _WIN32
+    return _fseeki64(stream, offset, whence) == 0 ? 0 : 1;
+#else
+    return fseeko(stream, static_cast<off_t>(offset), whence) == 0 ? 0 : 1;
+#endif
+}
+
+} // namespace
+
 int replace_seek(FILE* stream, uint64_t offset)
 {
-    if (offset > uint64_t(INT64_MAX)) {
-        return 1;
-    }
-#ifdef _WIN32
-    return _fseeki64(stream, static_cast<int64_t>(offset), SEEK_SET) == 0 ? 0 : 1;
-#else
-    return fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0 ? 0 : 1;
-#endif
+    return offset <= uint64_t(INT64_MAX) ? replace_seekFrom(stream, static_cast<int64_t>(offset), SEEK_SET) : 1;
 }
 
 int replace_writeAt(replace_File* file, uint64_t offset, const void* data, size_t size)
@@ -220,7 +227,7 @@ int replace_writeAt(replace_File* file, uint64_t offset, const void* data, size_
     if (replace_seek(file->stream, offset) != 0 || replace_write(file, data, size) != 0) {
         return 1;
     }
-    return fseek(file->stream, 0, SEEK_END) == 0 ? 0 : 1;
+    return replace_seekFrom(file->stream, 0, SEEK_END);
 }
 
 int replace_commit(replace_File* file)
