@@ -1,14 +1,12 @@
-// The command: read the stub, compress the package, edit, read the result back, and only then
-// put it in place. The stub is read whole before anything is written, so OUTPUT may name it.
-#include "bspatch.h"
+// The command: read the stub, then compress the package into OUTPUT's temporary file, read the
+// result back, and only then put it in place. The stub is read whole before anything is
+// written, so OUTPUT may name it.
 #include "cabinets.h"
 #include "default_stub.h"
 #include "options.h"
 #include "pack.h"
 
-#include <errno.h>
 #include <stdio.h>
-#include <string.h>
 
 namespace {
 
@@ -66,7 +64,7 @@ int pack_run(int argc, const char* const argv[])
     }
     const char *stubPath = options.files[0].c_str(), *packagePath = options.files[1].c_str(),
                *outputPath = options.files[2].c_str();
-    pack_Bytes stub, payload, out;
+    pack_Bytes stub;
     error = pack_readWhole(stubPath, &stub);
     if (!error.empty()) {
         return pack_fail(stubPath, error);
@@ -90,6 +88,13 @@ int pack_run(int argc, const char* const argv[])
     if (!error.empty()) {
         return pack_fail(packagePath, error);
     }
+    std::string outputName = pack_fileName(outputPath);
+    pack_Stub edited;
+    error = pack_readStub(stub, [&](std::vector<pack_Resource>* r) { pack_applyBranding(r, branding, outputName); },
+                          &edited);
+    if (!error.empty()) {
+        return pack_fail(stubPath, error);
+    }
     // What is packed: PACKAGE, or a temporary copy with its cabinets stored uncompressed.
     std::string stored;
     pack_RemoveAtEnd removeStored{&stored};
@@ -98,44 +103,24 @@ int pack_run(int argc, const char* const argv[])
     } else {
         pack_cabinetHint(packagePath);
     }
-    const char* packedPath = stored.empty() ? packagePath : stored.c_str();
-    if (error.empty()) {
-        error = pack_compressFile(packedPath, &payload, how);
-    }
     if (!error.empty()) {
         return pack_fail(packagePath, error);
     }
-    bool removedSignature = false;
-    std::string outputName = pack_fileName(outputPath);
-    error = pack_replacePayload(stub, payload, &out, &removedSignature, [&](std::vector<pack_Resource>* r) {
-        pack_applyBranding(r, branding, outputName);
-    });
+    const char* packedPath = stored.empty() ? packagePath : stored.c_str();
+    pack_Blame blame = kPackBlameStub;
+    uint64_t imageSize = 0;
+    error = pack_writeOutput(edited, packedPath, how, outputPath, &blame, &imageSize);
     if (!error.empty()) {
-        return pack_fail(stubPath, error);
+        return pack_fail(blame == kPackBlameStub ? stubPath : blame == kPackBlamePackage ? packagePath : outputPath,
+                         error);
     }
-    if (out.size() >= kPackMaxImage) {
-        return pack_fail(outputPath, pack_imageTooLarge(out.size(), kPackMaxImage));
-    }
-    pack_Bytes().swap(stub);
-    pack_Bytes().swap(payload);
-    pack_Bytes back;
-    error = pack_findPayload(out, &back);
-    if (error.empty()) {
-        error = pack_verifyAgainstFile(back.data(), back.size(), packedPath);
-    }
-    if (!error.empty()) {
-        return pack_fail(outputPath, "the result does not read back: " + error);
-    }
-    std::string warning = pack_addressSpaceWarning(image.pe32plus, out.size());
+    std::string warning = pack_addressSpaceWarning(edited.image.pe32plus, imageSize);
     if (!warning.empty()) {
         fprintf(stderr, "setup-pack: warning: %s: %s\n", outputPath, warning.c_str());
     }
-    if (removedSignature) {
+    if (edited.image.certSize != 0) {
         fprintf(stderr, "setup-pack: %s: removed its Authenticode signature, which any edit breaks; "
                         "sign %s again\n", stubPath, outputPath);
-    }
-    if (bspatch_writeNewFile(outputPath, out.data(), static_cast<int64_t>(out.size())) != 0) {
-        return pack_fail(outputPath, std::string("cannot write: ") + strerror(errno));
     }
     return 0;
 }

@@ -2,8 +2,8 @@
 //
 // liblzma's easy encoder at preset 9 with a CRC64 check is what `xz -9 -T1` runs: the
 // single-threaded encoder writes no sizes into the block header, which the setup's decoder
-// form expects. The package is streamed in pieces, so memory stays at the encoder's own need
-// plus the compressed result.
+// form expects. The package is streamed in pieces and the result handed on as it is produced,
+// so memory stays at the encoder's own need plus a few pieces.
 #include "pack.h"
 
 #include <errno.h>
@@ -74,7 +74,7 @@ std::string pack_checkPackageSize(FILE* in, uint64_t limit)
 
 } // namespace
 
-std::string pack_compressFile(const char* path, pack_Bytes* out, const pack_Compression& how)
+std::string pack_compressFileTo(const char* path, const pack_Compression& how, const pack_Sink& sink)
 {
     pack_File in(fopen(path, "rb"));
     if (!in) {
@@ -90,9 +90,9 @@ std::string pack_compressFile(const char* path, pack_Bytes* out, const pack_Comp
         return pack_lzmaError("starting the compressor", ret);
     }
     std::unique_ptr<lzma_stream, pack_LzmaEnd> cleanup(&stream);
-    std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
-    out->clear();
+    std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]), out(new uint8_t[kPiece]);
     lzma_action action = LZMA_RUN;
+    uint64_t total = 0;
     while (ret != LZMA_STREAM_END) {
         if (stream.avail_in == 0 && action == LZMA_RUN) {
             stream.next_in = piece.get();
@@ -102,21 +102,32 @@ std::string pack_compressFile(const char* path, pack_Bytes* out, const pack_Comp
             }
             action = feof(in.get()) ? LZMA_FINISH : LZMA_RUN;
         }
-        size_t done = out->size();
-        out->resize(done + kPiece);
-        stream.next_out = out->data() + done;
+        stream.next_out = out.get();
         stream.avail_out = kPiece;
         ret = lzma_code(&stream, action);
-        out->resize(out->size() - stream.avail_out);
         if (ret != LZMA_OK && ret != LZMA_STREAM_END) {
             return pack_lzmaError("compressing", ret);
         }
-        if (how.imageRest + out->size() >= how.maxImage) {
-            return pack_imageTooLarge(how.imageRest + out->size(), how.maxImage);
+        size_t got = kPiece - stream.avail_out;
+        total += got;
+        if (how.imageRest + total >= how.maxImage) {
+            return pack_imageTooLarge(how.imageRest + total, how.maxImage);
+        }
+        error = got != 0 ? sink(out.get(), got) : "";
+        if (!error.empty()) {
+            return error;
         }
     }
-    out->shrink_to_fit();
     return "";
+}
+
+std::string pack_compressFile(const char* path, pack_Bytes* out, const pack_Compression& how)
+{
+    out->clear();
+    return pack_compressFileTo(path, how, [out](const uint8_t* data, size_t size) {
+        out->insert(out->end(), data, data + size);
+        return std::string();
+    });
 }
 
 std::string pack_readWhole(const char* path, pack_Bytes* out)
@@ -139,7 +150,7 @@ std::string pack_imageTooLarge(uint64_t size, uint64_t limit)
            "loads no image of " + std::to_string(limit) + " bytes or more";
 }
 
-std::string pack_verifyAgainstFile(const uint8_t* xz, size_t size, const char* path)
+std::string pack_verifyAgainstFile(const pack_Pull& pull, const char* path)
 {
     pack_File in(fopen(path, "rb"));
     if (!in) {
@@ -152,12 +163,15 @@ std::string pack_verifyAgainstFile(const uint8_t* xz, size_t size, const char* p
     }
     std::unique_ptr<lzma_stream, pack_LzmaEnd> cleanup(&stream);
     std::unique_ptr<uint8_t[]> decoded(new uint8_t[kPiece]), original(new uint8_t[kPiece]);
-    stream.next_in = xz;
-    stream.avail_in = size;
+    bool ended = false;
     while (ret != LZMA_STREAM_END) {
+        if (stream.avail_in == 0 && !ended) {
+            stream.avail_in = pull(&stream.next_in);
+            ended = stream.avail_in == 0;
+        }
         stream.next_out = decoded.get();
         stream.avail_out = kPiece;
-        ret = lzma_code(&stream, LZMA_FINISH);
+        ret = lzma_code(&stream, ended ? LZMA_FINISH : LZMA_RUN);
         if (ret != LZMA_OK && ret != LZMA_STREAM_END) {
             return pack_lzmaError("decoding the packed payload", ret);
         }
@@ -166,7 +180,8 @@ std::string pack_verifyAgainstFile(const uint8_t* xz, size_t size, const char* p
             return "the packed payload does not decode to the package";
         }
     }
-    if (stream.avail_in != 0 || fgetc(in.get()) != EOF) {
+    const uint8_t* more = nullptr;
+    if (stream.avail_in != 0 || (!ended && pull(&more) != 0) || fgetc(in.get()) != EOF) {
         return "the packed payload does not decode to the package";
     }
     return "";

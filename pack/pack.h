@@ -48,9 +48,18 @@ std::string pack_addressSpaceWarning(bool pe32plus, uint64_t imageSize);
 std::string pack_compressFile(const char* path, pack_Bytes* out,
                               const pack_Compression& how = pack_Compression());
 
-// Decodes the .xz stream and compares the result with the file at path, piece by piece.
-// Returns "" when they are equal, else a one-line reason.
-std::string pack_verifyAgainstFile(const uint8_t* xz, size_t size, const char* path);
+// Where the compressed bytes go as they are produced. Returns "" or a one-line error.
+using pack_Sink = std::function<std::string(const uint8_t* data, size_t size)>;
+
+// The same, handing the compressed bytes to sink piece by piece instead of keeping them.
+std::string pack_compressFileTo(const char* path, const pack_Compression& how, const pack_Sink& sink);
+
+// The next piece of an .xz stream (*data, the returned size; 0 at its end).
+using pack_Pull = std::function<size_t(const uint8_t** data)>;
+
+// Decodes the .xz stream that pull hands over and compares the result with the file at path,
+// piece by piece. Returns "" when they are equal, else a one-line reason.
+std::string pack_verifyAgainstFile(const pack_Pull& pull, const char* path);
 
 // ---- The PE image --------------------------------------------------------------------------
 
@@ -108,18 +117,50 @@ bool pack_rvaToOffset(const pack_Image& image, uint32_t rva, uint32_t size, size
 std::string pack_readResources(const pack_Bytes& file, const pack_Image& image,
                                std::vector<pack_Resource>* resources);
 
-// Lays out a resource section whose first byte will sit at rva: directories sorted as the
-// loader searches them (names first, by code unit; then ids ascending), data 8-byte aligned.
-pack_Bytes pack_buildResources(const std::vector<pack_Resource>& resources, uint32_t rva);
+// Lays out a resource section whose first byte will sit at rva, holding the other resources
+// (no RCDATA 12 among them) and the payload, RCDATA 12 in language 1033 of payloadSize bytes:
+// directories sorted as the loader searches them (names first, by code unit; then ids
+// ascending), data 8-byte aligned, the payload's data last. Returns the bytes before the
+// payload's data, whose length does not depend on payloadSize; the payload follows them, then
+// zeros to an 8-byte boundary.
+pack_Bytes pack_buildResources(const std::vector<pack_Resource>& others, uint32_t rva, uint32_t payloadSize);
 
 // The image's PE checksum, as the loader and the signing tools compute it (the field itself
-// counted as zero).
+// counted as zero), over bytes given in pieces: pack_checksumAdd them in file order.
+struct pack_Checksum {
+    uint64_t field = 0;  // the checksum field's file offset
+    uint64_t size = 0;   // bytes added so far
+    uint64_t sum = 0;
+    uint32_t low = 0;    // the first byte of an unfinished 16-bit word
+};
+void pack_checksumAdd(pack_Checksum* checksum, const uint8_t* data, size_t size);
+uint32_t pack_checksumEnd(const pack_Checksum& checksum);
 uint32_t pack_checksum(const pack_Bytes& file, size_t checksumOffset);
 
 // A change to the other resources, made before the layout (the branding).
 using pack_ResourceEdit = std::function<void(std::vector<pack_Resource>*)>;
 
-// The whole edit: file with every RCDATA 12 replaced by one, language 1033, holding payload,
+// The stub as the edit needs it: its headers, and its resources other than RCDATA 12 passed
+// through edit when given. file must outlive stub. Returns "" or a one-line error.
+struct pack_Stub {
+    const pack_Bytes* file = nullptr;
+    pack_Image image;
+    std::vector<pack_Resource> others;
+};
+std::string pack_readStub(const pack_Bytes& file, const pack_ResourceEdit& edit, pack_Stub* stub);
+
+// The new image around a payload of a given size: head holds every byte before the payload's
+// data (all headers, the checksum field zero; its length does not depend on the size), tail
+// every byte behind it; size is the whole image's.
+struct pack_Split {
+    pack_Bytes head, tail;
+    uint64_t size = 0;
+    size_t checksumAt = 0;
+    bool removedSignature = false;  // the stub had a certificate table, which the image drops
+};
+std::string pack_layOut(const pack_Stub& stub, uint64_t payloadSize, pack_Split* split);
+
+// The whole edit in memory: file with every RCDATA 12 replaced by one, language 1033, holding payload,
 // its other resources passed through edit when given, and without a certificate table
 // (*removedSignature tells whether there was one). Returns "" or a one-line error.
 std::string pack_replacePayload(const pack_Bytes& file, const pack_Bytes& payload,
@@ -128,6 +169,13 @@ std::string pack_replacePayload(const pack_Bytes& file, const pack_Bytes& payloa
 
 // The RCDATA 12 of an image, for reading the result back. Returns "" or a one-line error.
 std::string pack_findPayload(const pack_Bytes& file, pack_Bytes* payload);
+
+// Reads size bytes at offset of a file into to; false when they are not all there.
+using pack_ReadAt = std::function<bool(uint64_t offset, uint8_t* to, size_t size)>;
+
+// The same found in a file of fileSize bytes read only where its headers and resource
+// directories lead: the payload's file offset and size. Returns "" or a one-line error.
+std::string pack_locatePayload(const pack_ReadAt& read, uint64_t fileSize, uint64_t* offset, uint32_t* size);
 
 // ---- Little-endian fields ------------------------------------------------------------------
 
@@ -146,6 +194,19 @@ inline void pack_put32(pack_Bytes& b, size_t at, uint32_t v)
     pack_put16(b, at, v);
     pack_put16(b, at + 2, v >> 16);
 }
+
+// ---- OUTPUT --------------------------------------------------------------------------------
+
+// Which file a failure concerns, for the message.
+enum pack_Blame { kPackBlameStub, kPackBlamePackage, kPackBlameOutput };
+
+// Writes the stub with the package at packagePath compressed into it as outputPath, holding
+// no more than a few pieces of the payload: streamed into a temporary file beside outputPath,
+// read back (the payload decodes to the package), checksummed, and only then renamed over
+// outputPath, which stays as it was on any failure. Returns "" or a one-line error and sets
+// *blame.
+std::string pack_writeOutput(const pack_Stub& stub, const char* packagePath, const pack_Compression& how,
+                             const char* outputPath, pack_Blame* blame, uint64_t* imageSize = nullptr);
 
 // ---- The command ---------------------------------------------------------------------------
 

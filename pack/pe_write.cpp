@@ -1,7 +1,9 @@
 // The edit itself: a fresh resource section in place of the old one, on a page of the file; the
 // sections behind it (the base relocations, in what our linker makes) moved to follow it; the
 // header fields that describe the layout made true again; any signature dropped; the checksum
-// last.
+// last. The image is laid out around its payload, which sits last in the resource section: the
+// bytes before it and behind it are computed from the payload's size alone, so that the payload
+// itself can go straight from the compressor into the file.
 #include "pack.h"
 
 #include <algorithm>
@@ -72,21 +74,9 @@ std::string pack_checkMovable(const pack_Bytes& file, const pack_Image& image)
     return pack_checkRelocations(file, image, limit);
 }
 
-std::vector<pack_Resource> pack_withPayload(std::vector<pack_Resource> resources, const pack_Bytes& payload)
+bool pack_isPayload(const pack_Resource& r)
 {
-    resources.erase(std::remove_if(resources.begin(), resources.end(),
-                                   [](const pack_Resource& r) {
-                                       return !r.type.isName && r.type.id == kPackRtRcdata &&
-                                              !r.name.isName && r.name.id == kPackPayloadId;
-                                   }),
-                    resources.end());
-    pack_Resource p;
-    p.type.id = kPackRtRcdata;
-    p.name.id = kPackPayloadId;
-    p.lang.id = kPackPayloadLang;
-    p.data = payload;
-    resources.push_back(std::move(p));
-    return resources;
+    return !r.type.isName && r.type.id == kPackRtRcdata && !r.name.isName && r.name.id == kPackPayloadId;
 }
 
 struct pack_Move {
@@ -97,7 +87,7 @@ struct pack_Move {
     size_t tailStart = 0;        // first byte (old file) behind the resource section's raw data
 };
 
-pack_Move pack_planMove(const pack_Image& image, size_t rsrcSize)
+pack_Move pack_planMove(const pack_Image& image, uint64_t rsrcSize)
 {
     const pack_Section& rsrc = image.sections[image.rsrcIndex];
     pack_Move m;
@@ -112,14 +102,16 @@ pack_Move pack_planMove(const pack_Image& image, size_t rsrcSize)
     }
     m.fileShift = int64_t(m.newRsrcOffset + m.newRsrcRaw) - int64_t(m.tailStart);
     if (image.rsrcIndex + 1 < image.sections.size()) {
-        m.rvaShift = int64_t(pack_alignUp(rsrc.rva + uint64_t(rsrcSize), image.sectionAlignment)) -
+        m.rvaShift = int64_t(pack_alignUp(rsrc.rva + rsrcSize, image.sectionAlignment)) -
                      int64_t(image.sections[image.rsrcIndex + 1].rva);
     }
     return m;
 }
 
-// The sections' table entries and the header fields that follow from the new layout.
-std::string pack_fixHeaders(pack_Bytes& out, const pack_Image& image, const pack_Move& m, uint32_t rsrcSize)
+// The sections' table entries and the header fields that follow from the new layout, in the
+// new image's head (which holds all headers); total is the new image's size.
+std::string pack_fixHeaders(pack_Bytes& out, const pack_Image& image, const pack_Move& m, uint32_t rsrcSize,
+                            uint64_t total)
 {
     const pack_Section& rsrc = image.sections[image.rsrcIndex];
     pack_put32(out, rsrc.headerOffset + 8, rsrcSize);
@@ -138,7 +130,7 @@ std::string pack_fixHeaders(pack_Bytes& out, const pack_Image& image, const pack
         }
         imageEnd = rva + span;
     }
-    if (imageEnd > 0xFFFFFFFFull || uint64_t(out.size()) > 0xFFFFFFFFull) {
+    if (imageEnd > 0xFFFFFFFFull || total > 0xFFFFFFFFull) {
         return "the result would be larger than a PE image can be";
     }
     size_t opt = image.optionalOffset;
@@ -175,57 +167,105 @@ void pack_appendTail(pack_Bytes& out, const pack_Bytes& file, const pack_Image& 
 
 } // namespace
 
-uint32_t pack_checksum(const pack_Bytes& file, size_t checksumOffset)
+void pack_checksumAdd(pack_Checksum* c, const uint8_t* data, size_t size)
 {
-    uint64_t sum = 0;
-    for (size_t i = 0; i < file.size(); i += 2) {
-        if (i == checksumOffset || i == checksumOffset + 2) {
+    for (size_t i = 0; i < size; ++i, ++c->size) {
+        if ((c->size & 1) == 0) {
+            c->low = data[i];
             continue;
         }
-        sum += file[i] | (i + 1 < file.size() ? file[i + 1] << 8 : 0);
+        uint64_t word = c->size - 1;
+        if (word != c->field && word != c->field + 2) {
+            c->sum += c->low | uint32_t(data[i]) << 8;
+            c->sum = (c->sum & 0xFFFF) + (c->sum >> 16);
+        }
+    }
+}
+
+uint32_t pack_checksumEnd(const pack_Checksum& c)
+{
+    uint64_t sum = c.sum, word = c.size - 1;
+    if ((c.size & 1) != 0 && word != c.field && word != c.field + 2) {
+        sum += c.low;
         sum = (sum & 0xFFFF) + (sum >> 16);
     }
     sum = (sum & 0xFFFF) + (sum >> 16);
-    return static_cast<uint32_t>(sum + file.size());
+    return static_cast<uint32_t>(sum + c.size);
 }
 
-std::string pack_replacePayload(const pack_Bytes& file, const pack_Bytes& payload, pack_Bytes* out,
-                                bool* removedSignature, const pack_ResourceEdit& edit)
+uint32_t pack_checksum(const pack_Bytes& file, size_t checksumOffset)
 {
-    pack_Image image;
-    std::vector<pack_Resource> resources;
-    std::string error = pack_readImage(file, &image);
+    pack_Checksum c;
+    c.field = checksumOffset;
+    pack_checksumAdd(&c, file.data(), file.size());
+    return pack_checksumEnd(c);
+}
+
+std::string pack_readStub(const pack_Bytes& file, const pack_ResourceEdit& edit, pack_Stub* stub)
+{
+    stub->file = &file;
+    std::string error = pack_readImage(file, &stub->image);
     if (error.empty()) {
-        error = pack_readResources(file, image, &resources);
+        error = pack_readResources(file, stub->image, &stub->others);
     }
     if (error.empty()) {
-        error = pack_checkMovable(file, image);
+        error = pack_checkMovable(file, stub->image);
     }
     if (!error.empty()) {
         return error;
     }
     if (edit) {
-        edit(&resources);
+        edit(&stub->others);
     }
+    std::vector<pack_Resource>& others = stub->others;
+    others.erase(std::remove_if(others.begin(), others.end(), pack_isPayload), others.end());
+    return "";
+}
+
+std::string pack_layOut(const pack_Stub& stub, uint64_t payloadSize, pack_Split* split)
+{
+    const pack_Image& image = stub.image;
     const pack_Section& rsrc = image.sections[image.rsrcIndex];
-    pack_Bytes section = pack_buildResources(pack_withPayload(std::move(resources), payload), rsrc.rva);
-    if (section.size() > 0xFFFFFFFFull - rsrc.rva) {
+    if (payloadSize > 0xFFFFFFFFull) {
         return "the package is too large for a PE image";
     }
-    pack_Move move = pack_planMove(image, section.size());
+    pack_Bytes before = pack_buildResources(stub.others, rsrc.rva, static_cast<uint32_t>(payloadSize));
+    uint64_t rsrcSize = before.size() + pack_alignUp(payloadSize, 8);
+    if (rsrcSize > 0xFFFFFFFFull - rsrc.rva) {
+        return "the package is too large for a PE image";
+    }
+    pack_Move move = pack_planMove(image, rsrcSize);
+    pack_Bytes& head = split->head;
+    head.assign(stub.file->begin(), stub.file->begin() + rsrc.rawOffset);
+    head.resize(move.newRsrcOffset, 0);
+    head.insert(head.end(), before.begin(), before.end());
+    split->tail.assign(move.newRsrcRaw - before.size() - payloadSize, 0);
+    pack_appendTail(split->tail, *stub.file, image, move.tailStart);
+    split->size = head.size() + payloadSize + split->tail.size();
+    std::string error = pack_fixHeaders(head, image, move, static_cast<uint32_t>(rsrcSize), split->size);
+    split->checksumAt = image.optionalOffset + kChecksumField;
+    pack_put32(head, split->checksumAt, 0);
+    split->removedSignature = image.certSize != 0;
+    return error;
+}
 
-    out->assign(file.begin(), file.begin() + rsrc.rawOffset);
-    out->resize(move.newRsrcOffset, 0);
-    out->insert(out->end(), section.begin(), section.end());
-    out->resize(move.newRsrcOffset + move.newRsrcRaw, 0);
-    pack_appendTail(*out, file, image, move.tailStart);
-    error = pack_fixHeaders(*out, image, move, static_cast<uint32_t>(section.size()));
+std::string pack_replacePayload(const pack_Bytes& file, const pack_Bytes& payload, pack_Bytes* out,
+                                bool* removedSignature, const pack_ResourceEdit& edit)
+{
+    pack_Stub stub;
+    pack_Split split;
+    std::string error = pack_readStub(file, edit, &stub);
+    if (error.empty()) {
+        error = pack_layOut(stub, payload.size(), &split);
+    }
     if (!error.empty()) {
         return error;
     }
-    size_t checksumAt = image.optionalOffset + kChecksumField;
-    pack_put32(*out, checksumAt, pack_checksum(*out, checksumAt));
-    *removedSignature = image.certSize != 0;
+    *out = std::move(split.head);
+    out->insert(out->end(), payload.begin(), payload.end());
+    out->insert(out->end(), split.tail.begin(), split.tail.end());
+    pack_put32(*out, split.checksumAt, pack_checksum(*out, split.checksumAt));
+    *removedSignature = split.removedSignature;
     return "";
 }
 
@@ -242,7 +282,7 @@ std::string pack_findPayload(const pack_Bytes& file, pack_Bytes* payload)
     }
     const pack_Resource* found = nullptr;
     for (const pack_Resource& r : resources) {
-        if (!r.type.isName && r.type.id == kPackRtRcdata && !r.name.isName && r.name.id == kPackPayloadId) {
+        if (pack_isPayload(r)) {
             if (found != nullptr || r.lang.isName || r.lang.id != kPackPayloadLang) {
                 return "RCDATA 12 is not exactly one resource in language 1033";
             }

@@ -1,7 +1,9 @@
 // Laying out a resource section from a list of resources. The loader searches each directory
 // by binary search, so the entries must be in its order: named entries first, by UTF-16 code
 // unit, then ids ascending. The same function runs twice: once to measure the regions
-// (directories, data entries, names, data), once to write them.
+// (directories, data entries, names, data), once to write them. The payload's data goes behind
+// everything else, so that what precedes it does not depend on its size and it can be written
+// into the file as it is compressed.
 #include "pack.h"
 
 #include <algorithm>
@@ -32,6 +34,9 @@ struct pack_Layout {
     pack_Bytes* out = nullptr;  // null while measuring
     uint32_t rva = 0;
     size_t dirs = 0, entries = 0, names = 0, data = 0;  // cursors, each in its own region
+    const pack_Resource* last = nullptr;                // the payload: its data sits behind all
+    uint32_t lastSize = 0;
+    size_t lastAt = 0;
 };
 
 constexpr size_t pack_align8(size_t v) { return (v + 7) & ~size_t(7); }
@@ -61,13 +66,16 @@ uint32_t pack_writeName(pack_Layout& l, const pack_ResName& n)
 
 uint32_t pack_writeData(pack_Layout& l, const pack_Resource& r)
 {
-    size_t entry = l.entries, data = l.data;
+    bool last = &r == l.last;
+    size_t entry = l.entries, data = last ? l.lastAt : l.data;
     l.entries += 16;
-    l.data = pack_align8(l.data + r.data.size());
+    if (!last) {
+        l.data = pack_align8(l.data + r.data.size());
+    }
     pack_put(l, entry, l.rva + static_cast<uint32_t>(data));
-    pack_put(l, entry + 4, static_cast<uint32_t>(r.data.size()));
+    pack_put(l, entry + 4, last ? l.lastSize : static_cast<uint32_t>(r.data.size()));
     pack_put(l, entry + 8, r.codePage);
-    if (l.out != nullptr) {
+    if (l.out != nullptr && !last) {
         std::copy(r.data.begin(), r.data.end(), l.out->begin() + data);
     }
     return static_cast<uint32_t>(entry);
@@ -105,10 +113,14 @@ uint32_t pack_writeDir(pack_Layout& l, pack_Order::const_iterator begin, pack_Or
 
 } // namespace
 
-pack_Bytes pack_buildResources(const std::vector<pack_Resource>& resources, uint32_t rva)
+pack_Bytes pack_buildResources(const std::vector<pack_Resource>& others, uint32_t rva, uint32_t payloadSize)
 {
-    pack_Order order;
-    for (const pack_Resource& r : resources) {
+    pack_Resource payload;
+    payload.type.id = kPackRtRcdata;
+    payload.name.id = kPackPayloadId;
+    payload.lang.id = kPackPayloadLang;
+    pack_Order order{&payload};
+    for (const pack_Resource& r : others) {
         order.push_back(&r);
     }
     std::stable_sort(order.begin(), order.end(), [](const pack_Resource* a, const pack_Resource* b) {
@@ -121,13 +133,17 @@ pack_Bytes pack_buildResources(const std::vector<pack_Resource>& resources, uint
     });
 
     pack_Layout measure;
+    measure.last = &payload;
     pack_writeDir(measure, order.begin(), order.end(), 0);
     pack_Layout write;
+    write.last = &payload;
     write.rva = rva;
     write.entries = measure.dirs;
     write.names = write.entries + measure.entries;
     write.data = pack_align8(write.names + measure.names);
-    pack_Bytes out(write.data + measure.data, 0);
+    write.lastSize = payloadSize;
+    write.lastAt = write.data + measure.data;
+    pack_Bytes out(write.lastAt, 0);
     write.out = &out;
     pack_writeDir(write, order.begin(), order.end(), 0);
     return out;

@@ -44,7 +44,8 @@ TEST_F(SetupPack, APackageOfTwoGiBIsRefusedAtOnce)
 }
 
 // The image may not reach its limit either; the compression stops as soon as its output shows
-// that it would, long before the end of the package.
+// that it would, long before the end of the package, and OUTPUT, written while the package is
+// compressed, stays as it was with nothing left beside it.
 TEST_F(SetupPack, AnImageThatWouldReachItsLimitStopsTheCompression)
 {
     fs::path package = dir_ / "product.msi";
@@ -58,6 +59,18 @@ TEST_F(SetupPack, AnImageThatWouldReachItsLimitStopsTheCompression)
     EXPECT_NE(error.find(" bytes or more; Windows loads no image of 1200 bytes or more"),
               std::string::npos) << error;
     EXPECT_LT(payload.size(), size_t(3) << 20);
+
+    fs::path output = dir_ / "setup.exe";
+    writeFile(output, {'k', 'e', 'e', 'p'});
+    pack_Bytes stubBytes = readFile(kStub);
+    pack_Stub stub;
+    ASSERT_EQ(pack_readStub(stubBytes, nullptr, &stub), "");
+    pack_Blame blame = kPackBlameStub;
+    EXPECT_EQ(pack_writeOutput(stub, package.c_str(), how, output.c_str(), &blame).rfind(
+                  "the setup executable would be ", 0), 0u);
+    EXPECT_EQ(blame, kPackBlamePackage);
+    EXPECT_EQ(readFile(output), (pack_Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
 }
 
 // --threads gives the threaded encoder's bytes, the xz program's with as many threads, and
