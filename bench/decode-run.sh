@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # One run of "SETUP.EXE --quiet --xzdec" in WORKDIR under Wine (WINEPREFIX set by the caller;
-# for a 32-bit SETUP.EXE run it under scripts/i386.sh). Prints "SECONDS PEAK-RSSANON-KIB" and
-# removes the decoded file. Used by bench/payload.sh.
+# for a 32-bit SETUP.EXE run it under scripts/i386.sh; BENCH_WINE names the loader). Prints
+# "SECONDS PEAK-RSSANON-KIB" and removes the decoded file. Used by bench/payload.sh.
 #   decode-run.sh SETUP.EXE WORKDIR
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$here/scripts/wine-env.sh"
+# The loader that runs SETUP.EXE in its own process (payload.sh names wine64 for 64-bit ones).
+VORLANE_WINE=${BENCH_WINE:-$VORLANE_WINE}
 exe=$(realpath "$1") work=$2
 mkdir -p "$work"
 rm -f "$work"/*.msi "$work"/msi*.tmp

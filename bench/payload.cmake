@@ -11,7 +11,7 @@ endif()
 set(bench_payload_dir ${CMAKE_BINARY_DIR}/bench/payload)
 set(bench_payload_raw ${bench_payload_dir}/package.bin)
 set(bench_payload_xz ${bench_payload_dir}/package.xz)
-add_custom_command(OUTPUT ${bench_payload_xz}
+add_custom_command(OUTPUT ${bench_payload_xz} ${bench_payload_raw}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${bench_payload_dir}
   COMMAND ${VORLANE_PERL} ${CMAKE_CURRENT_LIST_DIR}/payload-data.pl ${bench_payload_raw}
   COMMAND ${VORLANE_XZ} --format=xz --check=crc64 -9 -T1 -k -f ${bench_payload_raw}
@@ -24,7 +24,9 @@ add_custom_target(bench_payload_data DEPENDS ${bench_payload_xz})
 add_executable(bench_payload_decode EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/payload_decode.cpp)
 target_link_libraries(bench_payload_decode PRIVATE setup_win)
 
-vorlane_add_setup(NAME bench_payload_setup PAYLOAD ${bench_payload_xz} EXCLUDE_FROM_ALL)
+# Packed by setup-pack, as a user's setup.exe is (its payload is package.xz's bytes): the
+# resources on a page of the file, which Wine then maps instead of reading into private memory.
+vorlane_add_setup(NAME bench_payload_setup MSI ${bench_payload_raw} EXCLUDE_FROM_ALL)
 set_target_properties(bench_payload_setup PROPERTIES
   OUTPUT_NAME setup RUNTIME_OUTPUT_DIRECTORY ${bench_payload_dir}/bin)
 add_dependencies(bench_payload_setup bench_payload_data)

@@ -45,6 +45,9 @@ win() { echo "Z:${1//\//\\}"; }
 export WINEPREFIX=$x64/wine/bench
 scripts/wine-prefix.sh "$WINEPREFIX" win64
 . scripts/wine-env.sh
+# The 64-bit programs are timed and watched in the process that runs them: the 32-bit loader,
+# where it can run, would start the 64-bit one as a child and measure only itself.
+[ -x /usr/lib/wine/wine64 ] && VORLANE_WINE=/usr/lib/wine/wine64
 wine_run() { "$VORLANE_WINE" "$@"; }
 now() { date +%s%N; }
 seconds() { awk -v ns="$1" 'BEGIN { printf "%.3f", ns / 1e9 }'; }
@@ -140,7 +143,7 @@ for size in 70M 1G; do
   package=$data/package.bin
   [ "$size" = 1G ] && package=$large/package.bin
   for arch in x64 i686; do
-    dir=$large/$arch-$size stub=$x64/setup-stub.exe prefix=$x64/wine/bench run=()
+    dir=$large/$arch-$size stub=$x64/setup-stub.exe prefix=$x64/wine/bench run=(env BENCH_WINE=$VORLANE_WINE)
     [ "$arch" = i686 ] && stub=$i686/setup-stub.exe prefix=$i686/wine/bench run=(scripts/i386.sh)
     mkdir -p "$dir"
     if [ ! -f "$dir/setup.exe" ] || [ "$package" -nt "$dir/setup.exe" ]; then
@@ -159,4 +162,5 @@ for size in 70M 1G; do
       'BEGIN { printf "%-4s %-3s %7.1f MB: best %7.3f s (%s), %.2f ms per MB, peak private %d MiB\n", a, s, mb, t, all, t * 1000 / mb, p / 1024 }'
   done
 done
-echo "(the 32-bit figures include the emulator's own memory and time)"
+[ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1 ||
+  echo "(the 32-bit figures include the emulator's own memory and time)"
