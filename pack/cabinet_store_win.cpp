@@ -2,6 +2,7 @@
 // the package written by msi.dll: the database is opened on the package with the copy as its
 // output, so the package is only read. The cabinet goes through files in a work directory.
 #include "cabinets.h"
+#include "msi_handle_win.h"
 
 #include <windows.h>
 #include <fcntl.h>
@@ -17,16 +18,6 @@
 #include <string.h>
 
 namespace {
-
-struct pack_MsiHandle {
-    MSIHANDLE h = 0;
-    ~pack_MsiHandle()
-    {
-        if (h != 0) {
-            MsiCloseHandle(h);
-        }
-    }
-};
 
 std::wstring pack_wide(const std::string& text, UINT codePage)
 {

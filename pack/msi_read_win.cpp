@@ -1,5 +1,6 @@
 // The database reader over the system's Windows Installer (msi.dll).
 #include "msi_read.h"
+#include "msi_handle_win.h"
 
 #include <windows.h>
 #include <msi.h>
@@ -12,16 +13,6 @@ struct pack_Msi {
 };
 
 namespace {
-
-struct pack_MsiHandle {
-    MSIHANDLE h = 0;
-    ~pack_MsiHandle()
-    {
-        if (h != 0) {
-            MsiCloseHandle(h);
-        }
-    }
-};
 
 std::wstring pack_wide(const char* text, UINT codePage)
 {
