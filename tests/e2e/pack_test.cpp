@@ -48,6 +48,17 @@ Tree resources(const std::string& exe)
     return tree;
 }
 
+// A silent install by exe with the given installer arguments, its temporary files in temp.
+DWORD installQuietly(const std::string& exe, const std::string& args, const std::string& temp)
+{
+    RunOptions o;
+    o.exe = exe;
+    o.args = "--quiet /qn " + args;
+    o.cwd = temp;
+    o.env = {{"TMP", temp}, {"TEMP", temp}};
+    return runQuiet(o);
+}
+
 } // namespace
 
 TEST(Pack, RepackingReplacesOnlyThePayloadWithTheXzProgramsBytes)
@@ -102,12 +113,7 @@ TEST(Pack, ABrandedSetupShowsTheProductsIdentityAndStillInstalls)
 
     std::string temp = makeScratchDir("branded"), dir = "C:\\Acme Branded";
     removeTree(dir);
-    RunOptions o;
-    o.exe = exe;
-    o.args = "--quiet /qn ACME_INSTALLDIR=\"" + dir + "\"";
-    o.cwd = temp;
-    o.env = {{"TMP", temp}, {"TEMP", temp}};
-    EXPECT_EQ(runQuiet(o), 0u);
+    EXPECT_EQ(installQuietly(exe, "ACME_INSTALLDIR=\"" + dir + "\"", temp), 0u);
     EXPECT_TRUE(fileExists(dir + "\\acme.ico")) << "nothing installed";
     removeTree(dir);
     removeTree(temp);
@@ -128,12 +134,7 @@ TEST(Pack, StoredCabinetsInstallThePackagesFiles)
     for (const std::string& exe : {variantExe("stored"), temp + "\\setup.exe"}) {
         SCOPED_TRACE(exe);
         removeTree(dir);
-        RunOptions o;
-        o.exe = exe;
-        o.args = "--quiet /qn CABS_INSTALLDIR=\"" + dir + "\"";
-        o.cwd = temp;
-        o.env = {{"TMP", temp}, {"TEMP", temp}};
-        EXPECT_EQ(runQuiet(o), 0u);
+        EXPECT_EQ(installQuietly(exe, "CABS_INSTALLDIR=\"" + dir + "\"", temp), 0u);
         const std::pair<const char*, const char*> files[] = {
             {"lines.txt", "lines.txt"}, {"acme.ico", "acme.ico"}, {"icons\\other.ico", "other.ico"}};
         for (const auto& f : files) {
