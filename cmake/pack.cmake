@@ -88,8 +88,8 @@ ${payload_line}
     set(exclude EXCLUDE_FROM_ALL)
   endif()
   add_executable(${S_NAME} WIN32 ${exclude}
-    ${PROJECT_SOURCE_DIR}/setup/main.cpp
-    ${PROJECT_SOURCE_DIR}/setup/wow64.cpp
+    ${PROJECT_SOURCE_DIR}/setup/windows/main.cpp
+    ${PROJECT_SOURCE_DIR}/setup/windows/wow64.cpp
     ${VORLANE_RESOURCES}/setup.rc
     ${VORLANE_RESOURCES}/languages.rc
     ${gen}/files.rc

@@ -16,19 +16,19 @@ set(VORLANE_PRODUCT_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind
     -ffunction-sections -fdata-sections)
 
 add_library(setup_win STATIC
-  setup/convert.cpp
-  setup/kernel_proc.cpp
-  setup/error_report.cpp
-  setup/texts.cpp
-  setup/command_line.cpp
-  setup/install_dir.cpp
-  setup/parent.cpp
-  setup/payload.cpp
-  setup/package_file.cpp
-  setup/private_folder.cpp
-  setup/xz_decode.cpp
-  setup/progress_window.cpp
-  setup/msiexec.cpp
+  setup/windows/convert.cpp
+  setup/windows/kernel_proc.cpp
+  setup/windows/error_report.cpp
+  setup/windows/texts.cpp
+  setup/windows/command_line.cpp
+  setup/windows/install_dir.cpp
+  setup/windows/parent.cpp
+  setup/windows/payload.cpp
+  setup/windows/package_file.cpp
+  setup/windows/private_folder.cpp
+  setup/windows/xz_decode.cpp
+  setup/windows/progress_window.cpp
+  setup/windows/msiexec.cpp
 )
 target_compile_options(setup_win PRIVATE ${VORLANE_PRODUCT_FLAGS})
 target_link_libraries(setup_win PUBLIC setup_portable LibLZMA::LibLZMA shell32 ole32 user32 advapi32 kernel32)
