@@ -88,8 +88,6 @@ ${payload_line}
     set(exclude EXCLUDE_FROM_ALL)
   endif()
   add_executable(${S_NAME} WIN32 ${exclude}
-    ${PROJECT_SOURCE_DIR}/setup/windows/main.cpp
-    ${PROJECT_SOURCE_DIR}/setup/windows/wow64.cpp
     ${VORLANE_RESOURCES}/setup.rc
     ${VORLANE_RESOURCES}/languages.rc
     ${gen}/files.rc
@@ -98,7 +96,7 @@ ${payload_line}
     add_dependencies(${S_NAME} vorlane_examples)
   endif()
   target_compile_options(${S_NAME} PRIVATE ${VORLANE_PRODUCT_FLAGS})
-  target_link_libraries(${S_NAME} PRIVATE setup_win)
+  target_link_libraries(${S_NAME} PRIVATE setup_main)
   # Stripped, ASLR and DEP, and no link time stamp, so that a build can be reproduced.
   target_link_options(${S_NAME} PRIVATE -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
                       -Wl,--no-insert-timestamp)

@@ -15,24 +15,6 @@ add_link_options(-static)
 set(VORLANE_PRODUCT_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
     -ffunction-sections -fdata-sections)
 
-add_library(setup_win STATIC
-  setup/windows/convert.cpp
-  setup/windows/kernel_proc.cpp
-  setup/windows/error_report.cpp
-  setup/windows/texts.cpp
-  setup/windows/command_line.cpp
-  setup/windows/install_dir.cpp
-  setup/windows/parent.cpp
-  setup/windows/payload.cpp
-  setup/windows/package_file.cpp
-  setup/windows/private_folder.cpp
-  setup/windows/xz_decode.cpp
-  setup/windows/progress_window.cpp
-  setup/windows/msiexec.cpp
-)
-target_compile_options(setup_win PRIVATE ${VORLANE_PRODUCT_FLAGS})
-target_link_libraries(setup_win PUBLIC setup_portable LibLZMA::LibLZMA shell32 ole32 user32 advapi32 kernel32)
-
 # The kinds of Wine prefix the build's programs run in: a 32-bit build in a 32-bit prefix and,
 # as a WOW64 process, in a 64-bit one; a 64-bit build in a 64-bit prefix.
 if(VORLANE_ARCH STREQUAL "x86_64")
