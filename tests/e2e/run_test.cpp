@@ -1,7 +1,7 @@
 // The run sequence seen from outside: resources, the WOW64 question, the error dialog and the
 // exit code.
 #include "driver.h"
-#include "setup.h"
+#include "report.h"
 
 #include <gtest/gtest.h>
 

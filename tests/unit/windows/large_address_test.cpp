@@ -3,7 +3,7 @@
 // compressed input, liblzma's dictionary and the run's other memory can then lie only above
 // 2 GiB, where a signed address or offset would show.
 #include "files.h"
-#include "setup.h"
+#include "package.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

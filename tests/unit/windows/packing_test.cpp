@@ -1,6 +1,6 @@
 // The payload as the build packs it into setup.exe: read back from the executable's own
 // resources, checked byte by byte against the payload form, and decoded to the package.
-#include "setup.h"
+#include "package.h"
 #include "files.h"
 
 #include <gtest/gtest.h>
