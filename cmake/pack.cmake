@@ -5,7 +5,6 @@
 set(VORLANE_MSI "" CACHE FILEPATH "Windows Installer package to pack into setup.exe (default: the demo package)")
 set(VORLANE_PAYLOAD_KIND "msi" CACHE STRING "Payload kind compiled into setup.exe")
 
-find_program(VORLANE_XZ xz REQUIRED)
 find_program(VORLANE_WIXL wixl REQUIRED)
 find_program(VORLANE_PERL perl REQUIRED)
 
@@ -37,15 +36,6 @@ ExternalProject_Add(setup_pack_native
   BUILD_ALWAYS ON
   INSTALL_COMMAND ${CMAKE_COMMAND} -E copy_if_different <BINARY_DIR>/setup-pack ${VORLANE_SETUP_PACK}
   BUILD_BYPRODUCTS ${VORLANE_SETUP_PACK})
-
-# Compresses an .msi into the payload form that setup.exe decodes: one LZMA2 block with a
-# 64 MiB dictionary, CRC64, single-threaded so that no sizes go into the block header.
-function(vorlane_compress_payload out msi)
-  add_custom_command(OUTPUT ${out}
-    COMMAND ${VORLANE_XZ} --format=xz --check=crc64 -9 -T1 -c ${msi} > ${out}
-    DEPENDS ${msi}
-    COMMENT "Compressing ${msi}")
-endfunction()
 
 # vorlane_add_setup(NAME target [MSI file | PAYLOAD file | NO_PAYLOAD] [KIND kind]
 #                   [OUTPUT_NAME name] [EXCLUDE_FROM_ALL])

@@ -8,5 +8,6 @@ include(cmake/product-flags.cmake)  # static linking, the product's lean compile
 include(cmake/wine-tests.cmake)     # Wine prefixes and vorlane_add_wine_test
 include(cmake/gtest-mingw.cmake)    # GoogleTest from Debian's sources
 include(cmake/pack.cmake)           # vorlane_add_setup, setup-pack for the build machine
+include(cmake/payloads.cmake)       # vorlane_compress_payload, the tests' payloads
 include(cmake/product.cmake)        # setup.exe and setup-stub.exe
 include(cmake/docs.cmake)           # the README's pictures (run by hand)
