@@ -106,7 +106,7 @@ ${payload_line}
     # The build's own executables keep the project's version record and icon (--keep-branding):
     # the tests pin them, and some of the packages packed here are no installer databases.
     add_custom_command(TARGET ${S_NAME} POST_BUILD
-      COMMAND sh -c "\"$0\" --keep-branding \"$1\" \"$2\" \"$1\" || { rm -f \"$1\"; exit 1; }"
+      COMMAND ${PROJECT_SOURCE_DIR}/scripts/pack-keep-branding.sh
               ${VORLANE_SETUP_PACK} $<TARGET_FILE:${S_NAME}> ${S_MSI}
       COMMENT "Packing ${S_MSI} into ${S_NAME}"
       VERBATIM)
