@@ -7,7 +7,7 @@
 // starts (the digest kept while decoding, the file read back and checked through the lock) is
 // timed against the plain one: its cost as a share of the decode.
 //   bench_payload_decode.exe PAYLOAD.xz OUTPUT-FILE [RUNS]
-#include "setup.h"
+#include "package.h"
 
 #include <lzma.h>
 #include <stdio.h>

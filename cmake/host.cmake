@@ -33,6 +33,6 @@ function(vorlane_add_fuzzer name)
   set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}.corpus)
   add_test(NAME ${name}
     COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
-            sh -c "mkdir -p '${corpus}' && exec \"$0\" -max_total_time=${F_SECONDS} -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 '${corpus}' '${F_SEEDS}'"
-            $<TARGET_FILE:${name}>)
+            ${PROJECT_SOURCE_DIR}/tests/fuzz/run-fuzzer.sh $<TARGET_FILE:${name}> ${corpus}
+            ${F_SEEDS} ${F_SECONDS})
 endfunction()

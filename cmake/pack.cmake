@@ -5,7 +5,6 @@
 set(VORLANE_MSI "" CACHE FILEPATH "Windows Installer package to pack into setup.exe (default: the demo package)")
 set(VORLANE_PAYLOAD_KIND "msi" CACHE STRING "Payload kind compiled into setup.exe")
 
-find_program(VORLANE_XZ xz REQUIRED)
 find_program(VORLANE_WIXL wixl REQUIRED)
 find_program(VORLANE_PERL perl REQUIRED)
 
@@ -37,15 +36,6 @@ ExternalProject_Add(setup_pack_native
   BUILD_ALWAYS ON
   INSTALL_COMMAND ${CMAKE_COMMAND} -E copy_if_different <BINARY_DIR>/setup-pack ${VORLANE_SETUP_PACK}
   BUILD_BYPRODUCTS ${VORLANE_SETUP_PACK})
-
-# Compresses an .msi into the payload form that setup.exe decodes: one LZMA2 block with a
-# 64 MiB dictionary, CRC64, single-threaded so that no sizes go into the block header.
-function(vorlane_compress_payload out msi)
-  add_custom_command(OUTPUT ${out}
-    COMMAND ${VORLANE_XZ} --format=xz --check=crc64 -9 -T1 -c ${msi} > ${out}
-    DEPENDS ${msi}
-    COMMENT "Compressing ${msi}")
-endfunction()
 
 # vorlane_add_setup(NAME target [MSI file | PAYLOAD file | NO_PAYLOAD] [KIND kind]
 #                   [OUTPUT_NAME name] [EXCLUDE_FROM_ALL])
@@ -88,8 +78,6 @@ ${payload_line}
     set(exclude EXCLUDE_FROM_ALL)
   endif()
   add_executable(${S_NAME} WIN32 ${exclude}
-    ${PROJECT_SOURCE_DIR}/setup/main.cpp
-    ${PROJECT_SOURCE_DIR}/setup/wow64.cpp
     ${VORLANE_RESOURCES}/setup.rc
     ${VORLANE_RESOURCES}/languages.rc
     ${gen}/files.rc
@@ -98,7 +86,7 @@ ${payload_line}
     add_dependencies(${S_NAME} vorlane_examples)
   endif()
   target_compile_options(${S_NAME} PRIVATE ${VORLANE_PRODUCT_FLAGS})
-  target_link_libraries(${S_NAME} PRIVATE setup_win)
+  target_link_libraries(${S_NAME} PRIVATE setup_main)
   # Stripped, ASLR and DEP, and no link time stamp, so that a build can be reproduced.
   target_link_options(${S_NAME} PRIVATE -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
                       -Wl,--no-insert-timestamp)
@@ -118,7 +106,7 @@ ${payload_line}
     # The build's own executables keep the project's version record and icon (--keep-branding):
     # the tests pin them, and some of the packages packed here are no installer databases.
     add_custom_command(TARGET ${S_NAME} POST_BUILD
-      COMMAND sh -c "\"$0\" --keep-branding \"$1\" \"$2\" \"$1\" || { rm -f \"$1\"; exit 1; }"
+      COMMAND ${PROJECT_SOURCE_DIR}/scripts/pack-keep-branding.sh
               ${VORLANE_SETUP_PACK} $<TARGET_FILE:${S_NAME}> ${S_MSI}
       COMMENT "Packing ${S_MSI} into ${S_NAME}"
       VERBATIM)

@@ -88,7 +88,8 @@ bool waitForNoProcess(const char* exeName, DWORD timeoutMs)
 
 TEST(PassThrough, SwitchOrderAndCaseFollowTheFrontRule)
 {
-    std::string temp = makeScratchDir("order");
+    Scratch scratch;
+    std::string temp = scratch.dir("order");
     // --QUIET in any case is the switch; the nopayload build fails quietly with its code.
     RunOptions o = setupRun("--QUIET /qn", temp);
     o.exe = variantExe("nopayload");
@@ -98,16 +99,16 @@ TEST(PassThrough, SwitchOrderAndCaseFollowTheFrontRule)
     Dialog dialog;
     EXPECT_EQ(runThroughDialog(o, &dialog), 0u);
     EXPECT_FALSE(dialog.yesNo);
-    removeTree(temp);
 }
 
 TEST(UpdaterRoute, TerminatesTheUpdaterAndInstallsWhereItSays)
 {
-    std::string dir = makeScratchDir("updater");
+    Scratch scratch;
+    std::string dir = scratch.dir("updater");
     std::string updater = dir + "\\up2date.exe";
     ASSERT_TRUE(copyFile(g_bin + "\\..\\parent.exe", updater));
     std::string target = "C:\\Updated App";
-    removeTree(target);
+    scratch.own(target);
 
     Child child = start(
         parentRun(updater, "-", "--wait-parent --allow-elevation \"" + target + "\"", dir));
@@ -118,17 +119,16 @@ TEST(UpdaterRoute, TerminatesTheUpdaterAndInstallsWhereItSays)
     EXPECT_TRUE(waitForFile(target + "\\readme.txt", 180000)) << "nothing installed in " << target;
     EXPECT_TRUE(waitForNoProcess("setup.exe", 180000));
     EXPECT_TRUE(listFiles(dir, "*.msi").empty());
-    removeTree(target);
-    removeTree(dir);
 }
 
 TEST(UpdaterRoute, AParentWithAnotherNameIsLeftAlone)
 {
-    std::string dir = makeScratchDir("other-parent");
+    Scratch scratch;
+    std::string dir = scratch.dir("other-parent");
     std::string parent = dir + "\\launcher.exe";
     ASSERT_TRUE(copyFile(g_bin + "\\..\\parent.exe", parent));
     std::string target = "C:\\Not Updated";
-    removeTree(target);
+    scratch.own(target);
     Child child = start(
         parentRun(parent, "vorlane-e2e-release", "--allow-elevation \"" + target + "\"", dir));
     EXPECT_TRUE(waitForFile(target + "\\readme.txt", 180000));
@@ -137,15 +137,13 @@ TEST(UpdaterRoute, AParentWithAnotherNameIsLeftAlone)
         << "the launcher was ended";
     releaseParent("vorlane-e2e-release");
     EXPECT_EQ(finish(child), 3u);
-    removeTree(target);
-    removeTree(dir);
 }
 
 TEST(EnvironmentRoute, NoArgumentsAndTheVariableSetInstallThere)
 {
-    std::string temp = makeScratchDir("env");
-    std::string target = "C:\\Env Route\\Demo";
-    removeTree(target);
+    Scratch scratch;
+    std::string temp = scratch.dir("env");
+    std::string target = scratch.own("C:\\Env Route") + "\\Demo";
     RunOptions o = setupRun("", temp);
     o.env.back() = {"VORLANE_AUTOUPDATE_INSTALLDIR", target};
     bool progress = true;
@@ -153,29 +151,26 @@ TEST(EnvironmentRoute, NoArgumentsAndTheVariableSetInstallThere)
     EXPECT_TRUE(fileExists(target + "\\readme.txt")) << "nothing installed in " << target;
     // The demo's payload decodes well within the progress window's delay.
     EXPECT_FALSE(progress) << "the demo's short decode showed the progress window";
-    removeTree("C:\\Env Route");
-    removeTree(temp);
 }
 
 TEST(EnvironmentRoute, AValueTooLongIsIgnoredAndTheRunSucceeds)
 {
-    std::string temp = makeScratchDir("env-long");
+    Scratch scratch;
+    std::string temp = scratch.dir("env-long");
     std::string target = "C:\\" + std::string(258, 'x');
     ASSERT_EQ(target.size(), 261u);
-    removeTree(defaultDir());
+    scratch.own(defaultDir());
     RunOptions o = setupRun("", temp);
     o.env.back() = {"VORLANE_AUTOUPDATE_INSTALLDIR", target};
     EXPECT_EQ(runQuiet(o), 0u);
     EXPECT_TRUE(fileExists(defaultDir() + "\\readme.txt")) << "the default directory was not used";
-    removeTree(defaultDir());
-    removeTree(temp);
 }
 
 TEST(ParentWait, ThePackageIsHeldLockedAndNotInstalledUntilTheParentEnds)
 {
-    std::string dir = makeScratchDir("wait");
-    std::string target = "C:\\Waited\\Demo";
-    removeTree(target);
+    Scratch scratch;
+    std::string dir = scratch.dir("wait");
+    std::string target = scratch.own("C:\\Waited") + "\\Demo";
     Child parent = start(parentRun(g_bin + "\\..\\parent.exe", "vorlane-e2e-wait",
                                    "--wait-parent --quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\""
                                        + target + "\"",
@@ -199,6 +194,4 @@ TEST(ParentWait, ThePackageIsHeldLockedAndNotInstalledUntilTheParentEnds)
     EXPECT_TRUE(waitForFile(target + "\\readme.txt", 180000)) << "not installed after the wait";
     EXPECT_TRUE(waitForNoProcess("setup.exe", 180000));
     EXPECT_FALSE(fileExists(package));
-    removeTree("C:\\Waited");
-    removeTree(dir);
 }

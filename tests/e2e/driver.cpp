@@ -1,5 +1,5 @@
 #include "driver.h"
-#include "setup.h"
+#include "report.h"
 
 #include <gtest/gtest.h>
 

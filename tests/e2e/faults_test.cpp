@@ -124,8 +124,9 @@ void expectOutcome(const RunOptions& run, DWORD code, const std::string& temp, c
 
 TEST(FaultTempDir, UnwritableTemporaryDirectoriesFailWithTheSystemsCode)
 {
-    std::string scratch = makeScratchDir("tempdir");
-    std::string plainFile = scratch + "\\not-a-directory";
+    Scratch scratch;
+    std::string root = scratch.dir("tempdir");
+    std::string plainFile = root + "\\not-a-directory";
     ASSERT_TRUE(writeFile(plainFile, ""));
 
     struct Case {
@@ -135,8 +136,8 @@ TEST(FaultTempDir, UnwritableTemporaryDirectoriesFailWithTheSystemsCode)
         std::string watch;  // where nothing may appear
     };
     std::vector<Case> cases = {
-        {"missing directory", scratch + "\\gone", ERROR_DIRECTORY, scratch},
-        {"a file", plainFile, ERROR_DIRECTORY, scratch},
+        {"missing directory", root + "\\gone", ERROR_DIRECTORY, root},
+        {"a file", plainFile, ERROR_DIRECTORY, root},
     };
     std::string rofs = g_paths["rofs"];
     if (!rofs.empty() && fileExists(rofs + "\\.mounted")) {
@@ -152,7 +153,6 @@ TEST(FaultTempDir, UnwritableTemporaryDirectoriesFailWithTheSystemsCode)
         EXPECT_TRUE(left.empty()) << c.what << ": left" << listing(left);
     }
     EXPECT_EQ(readFile(plainFile), "");
-    removeTree(scratch);
 }
 
 // ---- 2. A full disk ------------------------------------------------------------------------
@@ -182,11 +182,12 @@ std::string fillDisk(const std::string& dir)
 
 TEST(FaultFullDisk, AFullDiskBeforeTheFirstWriteGivesTheWritesCodeAndLeavesOnlyWhatWasThere)
 {
+    Scratch scratch;
     std::string small = g_paths["smallfs"];
     if (small.empty() || !fileExists(small + "\\.mounted")) {
         GTEST_SKIP() << "no small file system mounted (needs root)";
     }
-    std::string temp = small + "\\fault-temp";
+    std::string temp = scratch.own(small + "\\fault-temp");
     for (bool nameTaken : {false, true}) {
         removeTree(temp);
         ASSERT_TRUE(makeDir(temp));
@@ -201,7 +202,6 @@ TEST(FaultFullDisk, AFullDiskBeforeTheFirstWriteGivesTheWritesCodeAndLeavesOnlyW
             << (nameTaken ? "name taken" : "name free");
         EXPECT_EQ(listFiles(temp), before) << "left:" << listing(listFiles(temp));
     }
-    removeTree(temp);
 }
 
 // ---- 3. No installer -----------------------------------------------------------------------
@@ -209,24 +209,25 @@ TEST(FaultFullDisk, AFullDiskBeforeTheFirstWriteGivesTheWritesCodeAndLeavesOnlyW
 
 TEST(FaultNoMsiexec, TheLaunchFailsWithItsCodeAndThePackageIsDeleted)
 {
+    Scratch scratch;
     wchar_t system[MAX_PATH];
     UINT n = GetSystemDirectoryW(system, MAX_PATH);
     ASSERT_GT(n, 0u);
     std::string installer = utf8(std::wstring(system, n)) + "\\msiexec.exe";
     ASSERT_FALSE(fileExists(installer))
         << installer << " exists: this case runs in the prefix without it (e2e_nomsiexec)";
-    std::string temp = makeScratchDir("nomsiexec");
+    std::string temp = scratch.dir("nomsiexec");
     EXPECT_EQ(failureCode(variantRun("demo", "/qn", temp)),
               static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     expectNothingIn(temp, "no msiexec");
-    removeTree(temp);
 }
 
 // ---- 4. A package the installer rejects ----------------------------------------------------
 
 TEST(FaultRejectedPackage, TheInstallersFailureIsTheCodeAndThePackageIsDeleted)
 {
-    std::string temp = makeScratchDir("notmsi");
+    Scratch scratch;
+    std::string temp = scratch.dir("notmsi");
     DWORD code = failureCode(variantRun("notmsi", "/qn", temp));
     // Wine's installer names a broken package differently from Windows: any failure, but not
     // a success, a reboot request or a crash of setup itself.
@@ -236,7 +237,6 @@ TEST(FaultRejectedPackage, TheInstallersFailureIsTheCodeAndThePackageIsDeleted)
     EXPECT_LT(code, 0xC0000000u) << "setup ended by an exception";
     std::cout << "[ NOTE     ] the installer's code: " << code << "\n";
     expectNothingIn(temp, "rejected package");
-    removeTree(temp);
 }
 
 // ---- 5. A very long temporary path ---------------------------------------------------------
@@ -273,7 +273,9 @@ std::string longDir(const std::string& base, size_t length)
 
 TEST(FaultLongTempPath, TheDerivedNameTheGeneratedNameOrAClearCode)
 {
-    std::string base = makeScratchDir("long");
+    Scratch scratch;
+    scratch.own(kInstallRoot);
+    std::string base = scratch.dir("long");
     std::string longName = base + "\\setup-with-a-name-of-forty-characters.exe";
     ASSERT_TRUE(copyFile(variantExe("demo"), longName));
     const std::string demo = variantExe("demo");
@@ -303,7 +305,6 @@ TEST(FaultLongTempPath, TheDerivedNameTheGeneratedNameOrAClearCode)
                          + c.exe->substr(c.exe->rfind('\\') + 1);
         expectOutcome(setupRun(*c.exe, installArgs(), temp), c.code, temp, what);
     }
-    removeTree(base);
 }
 
 // ---- 6. Non-ASCII names --------------------------------------------------------------------
@@ -314,10 +315,12 @@ TEST(FaultLongTempPath, TheDerivedNameTheGeneratedNameOrAClearCode)
 
 TEST(FaultNonAscii, NamesInsideAndOutsideTheCodePage)
 {
+    Scratch scratch;
+    scratch.own(kInstallRoot);
     if (GetACP() != 1252) {
         GTEST_SKIP() << "the expectations below are for code page 1252, not " << GetACP();
     }
-    std::string scratch = makeScratchDir("nonascii");
+    std::string root = scratch.dir("nonascii");
     struct Case {
         const char* exeName;
         const char* tempName;
@@ -330,28 +333,28 @@ TEST(FaultNonAscii, NamesInsideAndOutsideTheCodePage)
         {u8"S\u00e9tup-\u5b89\u88c5.exe", u8"temp-\u00fc-\u4e34\u65f6", ERROR_DIRECTORY},
     };
     for (const Case& c : cases) {
-        std::string dir = scratch + "\\" + c.tempName;
+        std::string dir = root + "\\" + c.tempName;
         std::string temp = dir + "\\t";
         ASSERT_TRUE(makeDir(dir));
         ASSERT_TRUE(makeDir(temp));
         std::string exe = dir + "\\" + c.exeName;
         ASSERT_TRUE(copyFile(variantExe("demo"), exe));
-        std::string what = exe.substr(scratch.size() + 1);
+        std::string what = exe.substr(root.size() + 1);
         expectOutcome(setupRun(exe, installArgs(), temp), c.code, temp, what);
         std::vector<std::string> beside = {c.exeName, "t"};
         std::sort(beside.begin(), beside.end());
         EXPECT_EQ(listFiles(dir), beside) << what << ": left" << listing(listFiles(dir));
     }
-    EXPECT_EQ(listFiles(scratch).size(), std::size(cases)) << "left" << listing(listFiles(scratch));
-    removeTree(scratch);
+    EXPECT_EQ(listFiles(root).size(), std::size(cases)) << "left" << listing(listFiles(root));
 }
 
 TEST(FaultNonAscii, TheErrorDialogNamesTheProgramAsTheUserSeesIt)
 {
+    Scratch scratch;
     if (GetACP() != 1252) {
         GTEST_SKIP() << "the expectations below are for code page 1252, not " << GetACP();
     }
-    std::string dir = makeScratchDir("caption");
+    std::string dir = scratch.dir("caption");
     const std::pair<const char*, const char*> names[] = {
         {u8"S\u00e9tup.exe", u8"S\u00e9tup"},
         {u8"\u5b89\u88c5.exe", "??"},
@@ -364,13 +367,13 @@ TEST(FaultNonAscii, TheErrorDialogNamesTheProgramAsTheUserSeesIt)
         EXPECT_EQ(dialog.text.rfind(std::string(name.second) + " has encountered error", 0), 0u)
             << dialog.text;
     }
-    removeTree(dir);
 }
 
 // What the user sees of the derived name: --xzdec leaves the package in the current directory
 // under the executable's name, or under a generated one when that name has no ANSI form.
 TEST(FaultNonAscii, XzdecNamesThePackageAfterTheExecutableWhereItCan)
 {
+    Scratch scratch;
     if (GetACP() != 1252) {
         GTEST_SKIP() << "the expectations below are for code page 1252, not " << GetACP();
     }
@@ -381,7 +384,7 @@ TEST(FaultNonAscii, XzdecNamesThePackageAfterTheExecutableWhereItCan)
         {u8"\u5b89\u88c5.exe", nullptr},  // a generated msiXXXX.tmp
     };
     for (const auto& name : names) {
-        std::string dir = makeScratchDir(u8"xzdec-\u00fc");
+        std::string dir = scratch.dir(u8"xzdec-\u00fc");
         std::string exe = dir + "\\" + name.first;
         ASSERT_TRUE(copyFile(variantExe("demo"), exe));
         std::string what = name.first;
@@ -400,6 +403,5 @@ TEST(FaultNonAscii, XzdecNamesThePackageAfterTheExecutableWhereItCan)
         }
         EXPECT_TRUE(readFile(dir + "\\" + files[0]) == demo)
             << what << ": the decoded package differs";
-        removeTree(dir);
     }
 }

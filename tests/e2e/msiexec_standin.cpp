@@ -5,7 +5,7 @@
 // it for writing, to rename it and to open it for deletion, and reads its first bytes, and
 // writes the four results (error codes, 0 for success) to the file named there, and whether a
 // progress window of setup's is still on screen (1) or not (0).
-#include "setup.h"
+#include "report.h"
 
 #include <windows.h>
 

@@ -63,6 +63,7 @@ DWORD installQuietly(const std::string& exe, const std::string& args, const std:
 
 TEST(Pack, RepackingReplacesOnlyThePayloadWithTheXzProgramsBytes)
 {
+    Scratch scratch;
     const std::string payloadKey = "#10/#12/1033";
     Tree demo = resources(variantExe("demo")), repacked = resources(variantExe("repacked"));
     ASSERT_EQ(demo.count(payloadKey), 1u);
@@ -80,7 +81,7 @@ TEST(Pack, RepackingReplacesOnlyThePayloadWithTheXzProgramsBytes)
         EXPECT_EQ(header, computed) << exe;
     }
 
-    std::string cwd = makeScratchDir("repacked");
+    std::string cwd = scratch.dir("repacked");
     RunOptions o;
     o.exe = variantExe("repacked");
     o.args = "--xzdec";
@@ -88,11 +89,11 @@ TEST(Pack, RepackingReplacesOnlyThePayloadWithTheXzProgramsBytes)
     o.env = {{"VORLANE_AUTOUPDATE_INSTALLDIR", kUnset}};
     EXPECT_EQ(runQuiet(o), 0u);
     EXPECT_TRUE(readFile(cwd + "\\setup.msi") == readFile(g_paths["not-msi"])) << "decodes to another package";
-    removeTree(cwd);
 }
 
 TEST(Pack, ABrandedSetupShowsTheProductsIdentityAndStillInstalls)
 {
+    Scratch scratch;
     std::string exe = variantExe("branded");
     std::string info = versionInfo(exe);
     auto fixed = static_cast<const VS_FIXEDFILEINFO*>(versionValue(info, "\\"));
@@ -111,12 +112,10 @@ TEST(Pack, ABrandedSetupShowsTheProductsIdentityAndStillInstalls)
     EXPECT_EQ(tree.count("#14/#1/1033"), 1u) << "the icon group";
     EXPECT_EQ(tree.count("#3/#1/1033") + tree.count("#3/#2/1033"), 2u) << "the package's two icon images";
 
-    std::string temp = makeScratchDir("branded"), dir = "C:\\Acme Branded";
-    removeTree(dir);
+    std::string temp = scratch.dir("branded"), dir = "C:\\Acme Branded";
+    scratch.own(dir);
     EXPECT_EQ(installQuietly(exe, "ACME_INSTALLDIR=\"" + dir + "\"", temp), 0u);
     EXPECT_TRUE(fileExists(dir + "\\acme.ico")) << "nothing installed";
-    removeTree(dir);
-    removeTree(temp);
 }
 
 // A package whose cabinet is MSZIP, packed with --store-cabinets by the native setup-pack (the
@@ -124,7 +123,8 @@ TEST(Pack, ABrandedSetupShowsTheProductsIdentityAndStillInstalls)
 // through the real msiexec, byte for byte.
 TEST(Pack, StoredCabinetsInstallThePackagesFiles)
 {
-    std::string temp = makeScratchDir("stored"), dir = "C:\\Cabinet Sample", cabs = g_paths["cabinets"];
+    Scratch scratch;
+    std::string temp = scratch.dir("stored"), dir = scratch.own("C:\\Cabinet Sample"), cabs = g_paths["cabinets"];
     RunOptions pack;
     pack.exe = g_paths["setup-pack.exe"];
     pack.args = "--store-cabinets \"" + g_paths["setup-stub.exe"] + "\" \"" + cabs + "\\cabinets.msi\" \"" + temp +
@@ -147,6 +147,4 @@ TEST(Pack, StoredCabinetsInstallThePackagesFiles)
         remove.setupRun = false;
         EXPECT_EQ(runQuiet(remove), 0u);
     }
-    removeTree(dir);
-    removeTree(temp);
 }

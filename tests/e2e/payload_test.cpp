@@ -23,14 +23,6 @@ std::string demoMsi()
     return readFile(g_paths["demo.msi"]);
 }
 
-// Windows paths under the prefix's C: drive, removed before and after each case.
-std::string installDir(const std::string& name)
-{
-    std::string dir = "C:\\" + name;
-    removeTree(dir);
-    return dir;
-}
-
 void expectInstalled(const std::string& dir)
 {
     EXPECT_TRUE(fileExists(dir + "\\readme.txt")) << "nothing installed in " << dir;
@@ -42,24 +34,24 @@ void expectInstalled(const std::string& dir)
 // temporary directory, and the elevated run's folder of its own.
 TEST(Payload, InstallsSilentlyWhereThePropertySaysAndDeletesThePackage)
 {
-    std::string temp = makeScratchDir("install");
+    Scratch scratch;
+    std::string temp = scratch.dir("install");
     for (bool elevated : {false, true}) {
-        std::string dir = installDir("Pass Through\\Demo");
+        std::string dir = scratch.own("C:\\Pass Through") + "\\Demo";
         RunOptions o = setupRun(
             "demo", "--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Pass Through\\Demo\"", temp);
         o.elevated = elevated;
         EXPECT_EQ(runQuiet(o), 0u) << elevated;
         expectInstalled(dir);
         EXPECT_TRUE(listFiles(temp).empty()) << elevated;
-        removeTree("C:\\Pass Through");
     }
-    removeTree(temp);
 }
 
 TEST(Payload, XzdecKeepsTheDecodedPackageInTheCurrentDirectory)
 {
-    std::string cwd = makeScratchDir("xzdec");
-    std::string temp = makeScratchDir("xzdec-temp");
+    Scratch scratch;
+    std::string cwd = scratch.dir("xzdec");
+    std::string temp = scratch.dir("xzdec-temp");
     RunOptions o = setupRun("demo", "--xzdec", temp);
     o.cwd = cwd;
     EXPECT_EQ(runQuiet(o), 0u);
@@ -67,30 +59,28 @@ TEST(Payload, XzdecKeepsTheDecodedPackageInTheCurrentDirectory)
     EXPECT_FALSE(decoded.empty());
     EXPECT_TRUE(decoded == demoMsi()) << "decoded package differs from the packed one";
     EXPECT_TRUE(listFiles(temp).empty()) << "nothing goes to the temporary directory";
-    removeTree(cwd);
-    removeTree(temp);
 }
 
 // A payload of several blocks, as setup-pack --threads makes them, installs like one of one.
 TEST(Payload, AMultiBlockPayloadInstalls)
 {
-    std::string temp = makeScratchDir("multiblock");
-    std::string dir = installDir("Multi Block");
+    Scratch scratch;
+    std::string temp = scratch.dir("multiblock");
+    std::string dir = scratch.own("C:\\Multi Block");
     EXPECT_EQ(runQuiet(setupRun("multiblock",
                                 "--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Multi Block\"", temp)),
               0u);
     expectInstalled(dir);
     EXPECT_TRUE(listFiles(temp).empty());
-    removeTree(dir);
-    removeTree(temp);
 }
 
 // A payload packed with the SHA-256 check is verified like the usual CRC64 one: whole it
 // decodes, and with only its check damaged it is corrupt (29) and nothing is kept.
 TEST(Payload, ASha256PayloadIsVerified)
 {
-    std::string cwd = makeScratchDir("sha256");
-    std::string temp = makeScratchDir("sha256-temp");
+    Scratch scratch;
+    std::string cwd = scratch.dir("sha256");
+    std::string temp = scratch.dir("sha256-temp");
     for (const char* variant : {"sha256", "sha256check"}) {
         SCOPED_TRACE(variant);
         RunOptions o = setupRun(variant, "--quiet --xzdec", temp);
@@ -104,13 +94,12 @@ TEST(Payload, ASha256PayloadIsVerified)
         EXPECT_TRUE(listFiles(cwd).empty());
         EXPECT_TRUE(listFiles(temp).empty());
     }
-    removeTree(cwd);
-    removeTree(temp);
 }
 
 TEST(Payload, AnExistingPackageIsLeftAloneAndAGeneratedNameUsed)
 {
-    std::string cwd = makeScratchDir("existing");
+    Scratch scratch;
+    std::string cwd = scratch.dir("existing");
     HANDLE file = CreateFileA((cwd + "\\setup.msi").c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_NEW, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -124,17 +113,17 @@ TEST(Payload, AnExistingPackageIsLeftAloneAndAGeneratedNameUsed)
     std::vector<std::string> generated = listFiles(cwd, "msi*.tmp");
     ASSERT_EQ(generated.size(), 1u);
     EXPECT_TRUE(readFile(cwd + "\\" + generated[0]) == demoMsi());
-    removeTree(cwd);
 }
 
 TEST(Payload, BrokenPayloadsFailWithTheirCodeAndLeaveNothing)
 {
+    Scratch scratch;
     const std::pair<const char*, DWORD> cases[] = {
         {"flip", ERROR_WRITE_FAULT},      // corrupt data
         {"truncate", ERROR_WRITE_FAULT},  // the stream ends early: not a success
     };
     for (const auto& c : cases) {
-        std::string temp = makeScratchDir(std::string("broken-") + c.first);
+        std::string temp = scratch.dir(std::string("broken-") + c.first);
         EXPECT_EQ(runQuiet(setupRun(c.first, "--quiet", temp)), c.second) << c.first;
         EXPECT_TRUE(listFiles(temp).empty()) << c.first << " left a file";
 
@@ -143,69 +132,67 @@ TEST(Payload, BrokenPayloadsFailWithTheirCodeAndLeaveNothing)
         EXPECT_NE(dialog.text.find("error " + std::to_string(c.second) + " in file setup"),
                   std::string::npos) << dialog.text;
         EXPECT_TRUE(listFiles(temp).empty()) << c.first << " left a file";
-        removeTree(temp);
     }
 }
 
 TEST(Payload, AnEmptyResourceIsAFailure)
 {
-    std::string temp = makeScratchDir("empty");
+    Scratch scratch;
+    std::string temp = scratch.dir("empty");
     EXPECT_NE(runQuiet(setupRun("empty", "--quiet", temp)), 0u);
     EXPECT_TRUE(listFiles(temp).empty());
-    removeTree(temp);
 }
 
 TEST(Payload, KindBspatchIsNotImplementedAndTheFileIsDeleted)
 {
-    std::string temp = makeScratchDir("bspatch");
+    Scratch scratch;
+    std::string temp = scratch.dir("bspatch");
     EXPECT_EQ(runQuiet(setupRun("bspatch", "--quiet", temp)),
               static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED));
     EXPECT_TRUE(listFiles(temp).empty());
-    removeTree(temp);
 }
 
 TEST(Payload, AFailingInstallationIsTheUnattendedRunsExitCode)
 {
-    std::string temp = makeScratchDir("failing");
+    Scratch scratch;
+    std::string temp = scratch.dir("failing");
     DWORD code = runQuiet(setupRun("failing", "--quiet /qn", temp));
     // Wine's installer may name the failure differently from Windows: any failure code.
     EXPECT_NE(code, 0u);
     EXPECT_NE(code, 3010u);
     EXPECT_NE(code, 1641u);
     EXPECT_TRUE(listFiles(temp).empty());
-    removeTree(temp);
 }
 
 TEST(Payload, APlantedMsiexecIsNotRun)
 {
-    std::string dir = makeScratchDir("planted");
+    Scratch scratch;
+    std::string dir = scratch.dir("planted");
     std::string exe = dir + "\\setup.exe";
     ASSERT_TRUE(copyFile(variantExe("demo"), exe));
     ASSERT_TRUE(copyFile(g_bin + "\\..\\msiexec_standin.exe", dir + "\\msiexec.exe"));
     std::string log = dir + "\\planted-ran.txt";
-    std::string target = installDir("Planted\\Demo");
+    std::string target = scratch.own("C:\\Planted") + "\\Demo";
     RunOptions o = setupRun("demo", "--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"" + target + "\"", dir);
     o.exe = exe;
     o.env.push_back({"VORLANE_STANDIN_LOG", log});
     EXPECT_EQ(runQuiet(o), 0u);
     EXPECT_FALSE(fileExists(log)) << "the msiexec.exe next to setup.exe was run";
     expectInstalled(target);
-    removeTree("C:\\Planted");
-    removeTree(dir);
 }
 
 TEST(Payload, AFullDiskGivesTheWritesCodeAndLeavesNoPartialFile)
 {
+    Scratch scratch;
     std::string small = g_paths["smallfs"];
     if (!fileExists(small + "\\.mounted")) {
         GTEST_SKIP() << "no small file system mounted (needs root)";
     }
     std::string temp = small + "\\temp";
-    removeTree(temp);
+    scratch.own(temp);
     CreateDirectoryA(temp.c_str(), nullptr);
     EXPECT_EQ(runQuiet(setupRun("demo", "--quiet", temp)), static_cast<DWORD>(ERROR_DISK_FULL));
     EXPECT_TRUE(listFiles(temp).empty()) << "a partial package was left";
-    removeTree(temp);
 }
 
 // ---- With the stand-in msiexec (a prefix of its own) ------------------------------------------
@@ -257,7 +244,8 @@ StandInRun runWithStandIn(const std::string& args, DWORD installerCode, const st
 
 TEST(StandIn, TheInstallerGetsTheExactParameterText)
 {
-    std::string temp = makeScratchDir("standin-params");
+    Scratch scratch;
+    std::string temp = scratch.dir("standin-params");
     StandInRun run = runWithStandIn("--quiet /qn FOO=1 \"C:\\A B\"", 0, temp);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_FALSE(run.dialogShown);
@@ -267,29 +255,28 @@ TEST(StandIn, TheInstallerGetsTheExactParameterText)
 
     run = runWithStandIn("--quiet", 0, temp);
     EXPECT_EQ(run.params, "/i \"" + temp + "\\setup.msi\" REINSTALLMODE=amus ");
-    removeTree(temp);
 }
 
 // Only the six ASCII white-space characters separate arguments: a no-break space stays inside
 // its argument, unchanged.
 TEST(StandIn, ANoBreakSpaceStaysInsideItsArgument)
 {
-    std::string temp = makeScratchDir("standin-nbsp");
+    Scratch scratch;
+    std::string temp = scratch.dir("standin-nbsp");
     StandInRun run = runWithStandIn(u8"--quiet FOO=a\u00a0b BAR=1", 0, temp);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.params, "/i \"" + temp + u8"\\setup.msi\" REINSTALLMODE=amus FOO=a\u00a0b BAR=1");
-    removeTree(temp);
 }
 
 // While the installer runs, another process may read the package and do nothing else to it.
 TEST(StandIn, ThePackageIsLockedWhileTheInstallerRuns)
 {
-    std::string temp = makeScratchDir("standin-lock");
+    Scratch scratch;
+    std::string temp = scratch.dir("standin-lock");
     StandInRun run = runWithStandIn("--quiet", 0, temp);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(run.probe, "write=32 rename=32 delete=32 read=0 progress=0");
     EXPECT_TRUE(listFiles(temp).empty());
-    removeTree(temp);
 }
 
 // An elevated run (every process under Wine is one unless started otherwise) writes into a
@@ -297,7 +284,8 @@ TEST(StandIn, ThePackageIsLockedWhileTheInstallerRuns)
 // whether the installer succeeds or fails, or the payload does not decode.
 TEST(StandIn, AnElevatedRunWritesIntoANewFolderOfItsOwn)
 {
-    std::string temp = makeScratchDir("standin-elevated");
+    Scratch scratch;
+    std::string temp = scratch.dir("standin-elevated");
     std::string prefix = "/i \"" + temp + "\\setup-";
     std::vector<std::string> folders;
     for (DWORD code : {0u, 1603u}) {
@@ -316,12 +304,12 @@ TEST(StandIn, AnElevatedRunWritesIntoANewFolderOfItsOwn)
     EXPECT_EQ(cut.exitCode, static_cast<DWORD>(ERROR_WRITE_FAULT));
     EXPECT_TRUE(cut.params.empty());
     EXPECT_TRUE(listFiles(temp).empty());
-    removeTree(temp);
 }
 
 TEST(StandIn, InstallerExitCodesReachTheCaller)
 {
-    std::string temp = makeScratchDir("standin-codes");
+    Scratch scratch;
+    std::string temp = scratch.dir("standin-codes");
     for (DWORD code : {0u, 3010u, 1641u, 1602u, 1603u}) {
         StandInRun quiet = runWithStandIn("--quiet", code, temp);
         EXPECT_EQ(quiet.exitCode, code) << "--quiet, installer " << code;
@@ -339,14 +327,14 @@ TEST(StandIn, InstallerExitCodesReachTheCaller)
         }
         EXPECT_TRUE(listFiles(temp).empty()) << code;
     }
-    removeTree(temp);
 }
 
 // A decode that lasts shows the progress window, titled with the program name, and removes it
 // before the installer starts; --quiet shows none.
 TEST(StandIn, ALongDecodeShowsProgressUntilTheInstallerStarts)
 {
-    std::string temp = makeScratchDir("standin-progress");
+    Scratch scratch;
+    std::string temp = scratch.dir("standin-progress");
     StandInRun run = runWithStandIn("", 0, temp, false, "slow");
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_FALSE(run.dialogShown) << run.dialogText;
@@ -360,5 +348,4 @@ TEST(StandIn, ALongDecodeShowsProgressUntilTheInstallerStarts)
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_FALSE(run.progress) << "a progress window with --quiet";
     EXPECT_TRUE(listFiles(temp).empty());
-    removeTree(temp);
 }

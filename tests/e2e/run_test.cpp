@@ -1,7 +1,7 @@
 // The run sequence seen from outside: resources, the WOW64 question, the error dialog and the
 // exit code.
 #include "driver.h"
-#include "setup.h"
+#include "report.h"
 
 #include <gtest/gtest.h>
 
@@ -107,8 +107,9 @@ INSTANTIATE_TEST_SUITE_P(Builds, Resources, testing::Values("demo", "product"));
 // at the question itself.
 TEST(Wow64Question, AskedOnlyOfA32BitProcessOn64BitWindowsAndYesGoesOn)
 {
+    Scratch scratch;
     QuestionsByHand byHand;
-    std::string temp = makeScratchDir("wow64-yes");
+    std::string temp = scratch.dir("wow64-yes");
     Child child = start(options(variantExe("nopayload"), "", temp));
     Dialog dialog;
     ASSERT_TRUE(waitDialog(child, &dialog));
@@ -122,16 +123,16 @@ TEST(Wow64Question, AskedOnlyOfA32BitProcessOn64BitWindowsAndYesGoesOn)
     expectErrorDialog(dialog, "setup", kNoPayload);
     answer(dialog, IDOK);
     EXPECT_EQ(finish(child), 0u);
-    removeTree(temp);
 }
 
 TEST(Wow64Question, AnsweredNoEndsTheRunWithNothingWritten)
 {
+    Scratch scratch;
     if (!g_wow64) {
         GTEST_SKIP() << "no question here";
     }
     QuestionsByHand byHand;
-    std::string temp = makeScratchDir("wow64-no");
+    std::string temp = scratch.dir("wow64-no");
     Child child = start(options(variantExe("demo"), "", temp));
     Dialog dialog;
     ASSERT_TRUE(waitDialog(child, &dialog));
@@ -139,33 +140,33 @@ TEST(Wow64Question, AnsweredNoEndsTheRunWithNothingWritten)
     answer(dialog, IDNO);
     EXPECT_EQ(finish(child), 0u);
     EXPECT_TRUE(listFiles(temp).empty());
-    removeTree(temp);
 }
 
 TEST(ErrorReport, DialogNamesProgramCodeUnitLineAndSystemText)
 {
-    std::string temp = makeScratchDir("report");
+    Scratch scratch;
+    std::string temp = scratch.dir("report");
     Dialog dialog;
     EXPECT_EQ(runThroughDialog(options(variantExe("nopayload"), "", temp), &dialog), 0u)
         << "a shown dialog ends the run with 0";
     expectErrorDialog(dialog, "setup", kNoPayload);
-    removeTree(temp);
 }
 
 TEST(ErrorReport, QuietShowsNothingAndExitsWithTheCode)
 {
-    std::string temp = makeScratchDir("report-quiet");
+    Scratch scratch;
+    std::string temp = scratch.dir("report-quiet");
     EXPECT_EQ(runQuiet(options(variantExe("nopayload"), "--quiet", temp)), kNoPayload);
     // --quiet is a switch only at the front of the pass-through text.
     Dialog dialog;
     EXPECT_EQ(runThroughDialog(options(variantExe("nopayload"), "--allow-elevation --quiet", temp),
                                &dialog), 0u);
-    removeTree(temp);
 }
 
 TEST(ErrorReport, CaptionIsTheProgramNameOfTheCopy)
 {
-    std::string dir = makeScratchDir("renamed");
+    Scratch scratch;
+    std::string dir = scratch.dir("renamed");
     const std::pair<const char*, const char*> names[] = {
         {"Setup.EXE", "Setup"}, {"tool.msi.exe", "tool.msi"}, {"installer", "installer"},
     };
@@ -176,7 +177,6 @@ TEST(ErrorReport, CaptionIsTheProgramNameOfTheCopy)
         EXPECT_EQ(runThroughDialog(options(exe, "", dir), &dialog), 0u) << name.first;
         expectErrorDialog(dialog, name.second, kNoPayload);
     }
-    removeTree(dir);
 }
 
 // The user interface language: Wine takes it from the Unix locale of the process, and a child
@@ -190,8 +190,9 @@ static std::string runInUserLanguage(LANGID language, UINT codePage, const char*
                       << GetUserDefaultUILanguage() << " and code page " << std::dec << GetACP();
         return "";
     }
+    Scratch scratch;
     QuestionsByHand byHand;
-    std::string temp = makeScratchDir(name);
+    std::string temp = scratch.dir(name);
     Child child = start(options(variantExe("nopayload"), "", temp));
     Dialog dialog;
     EXPECT_TRUE(waitDialog(child, &dialog));
@@ -203,7 +204,6 @@ static std::string runInUserLanguage(LANGID language, UINT codePage, const char*
     std::string report = lineFeeds(dialog.text);
     answer(dialog, IDOK);
     EXPECT_EQ(finish(child), 0u);
-    removeTree(temp);
     return report;
 }
 

@@ -1,7 +1,7 @@
 // The pass-through rebuild over arbitrary texts: every argument whole, single spaces between,
 // and no access outside the text or the output (both are heap copies of exactly the promised
 // size, so the address sanitizer sees any overrun).
-#include "setup.h"
+#include "command_line.h"
 #include "../unit/portable/args_props.h"
 
 #include <stdint.h>

@@ -2,7 +2,7 @@
 // rest is cut, and every cutting must give the digest of the whole.
 #include <stdlib.h>
 
-#include "setup.h"
+#include "package.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

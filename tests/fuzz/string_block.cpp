@@ -1,6 +1,6 @@
 // Looking up every text of an arbitrary string-table block: what is found lies inside the
 // block (a heap copy of exactly its size, so the address sanitizer sees any overrun).
-#include "setup.h"
+#include "report.h"
 
 #include <stdint.h>
 #include <stdlib.h>

@@ -112,6 +112,27 @@ void removeTree(const std::string& dir)
     RemoveDirectoryW(widen(dir).c_str());
 }
 
+Scratch::~Scratch()
+{
+    // The latest first: a tree may have been made inside an earlier one.
+    for (auto tree = trees_.rbegin(); tree != trees_.rend(); ++tree) {
+        removeTree(*tree);
+    }
+}
+
+std::string Scratch::dir(const std::string& name)
+{
+    trees_.push_back(makeScratchDir(name));
+    return trees_.back();
+}
+
+std::string Scratch::own(const std::string& tree)
+{
+    removeTree(tree);
+    trees_.push_back(tree);
+    return tree;
+}
+
 std::string binaryDir()
 {
     wchar_t path[MAX_PATH + 1];

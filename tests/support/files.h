@@ -21,6 +21,26 @@ bool writeFile(const std::string& path, const std::string& data);
 bool copyFile(const std::string& from, const std::string& to);
 void removeTree(const std::string& dir);
 
+// The directories a test makes for itself, removed with all they hold when this goes out of
+// scope, however the test ends (a failed ASSERT returns early):
+//   Scratch scratch;
+//   std::string temp = scratch.dir("order");  // fresh and empty, under tempDir()
+//   scratch.own("C:\\Updated App");           // a tree made elsewhere (an install
+//                                             // directory): removed now and at the end
+class Scratch {
+public:
+    Scratch() = default;
+    ~Scratch();
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+
+    std::string dir(const std::string& name);
+    std::string own(const std::string& tree);
+
+private:
+    std::vector<std::string> trees_;
+};
+
 // The build tree, as a test executable in <build>\tests finds it.
 std::string binaryDir();
 

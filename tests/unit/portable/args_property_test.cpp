@@ -1,6 +1,6 @@
 // The rebuild over generated argument texts: every argument whole, single spaces between,
 // nothing read or written outside the buffers (the sanitizers watch the exact-size copies).
-#include "setup.h"
+#include "command_line.h"
 #include "portable/args_props.h"
 
 #include <gtest/gtest.h>

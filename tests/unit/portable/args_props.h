@@ -9,7 +9,7 @@
 // stripping; that is checked as well.
 #pragma once
 
-#include "setup.h"
+#include "command_line.h"
 
 #include <memory>
 #include <string>

@@ -1,5 +1,5 @@
 // Argument scanning: switch matching, white space, the tokeniser and the pass-through rebuild.
-#include "setup.h"
+#include "command_line.h"
 #include "portable/args_props.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The package digest: independent of how the bytes are cut, and changed by any change of them.
-#include "setup.h"
+#include "package.h"
 
 #include <gtest/gtest.h>
 

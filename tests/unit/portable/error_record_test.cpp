@@ -1,5 +1,5 @@
 // The error record and the naming rules behind the dialog caption.
-#include "setup.h"
+#include "report.h"
 
 #include <gtest/gtest.h>
 

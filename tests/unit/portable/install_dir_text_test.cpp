@@ -1,5 +1,5 @@
 // The install-directory text: quoting the environment value and the property assignment.
-#include "setup.h"
+#include "command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The parameter text handed to msiexec.
-#include "setup.h"
+#include "package.h"
 
 #include <gtest/gtest.h>
 

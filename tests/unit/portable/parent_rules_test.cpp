@@ -1,5 +1,5 @@
 // The updater's name rule and the parent lookup over a fixed list of process entries.
-#include "setup.h"
+#include "parent.h"
 #include "parent_walk.h"
 
 #include <gtest/gtest.h>

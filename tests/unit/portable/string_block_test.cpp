@@ -1,5 +1,5 @@
 // Finding a text in a string-table block, the English fallback's way to its text.
-#include "setup.h"
+#include "report.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The target-name rule: directory, the executable's name less its last four characters, ".msi".
-#include "setup.h"
+#include "package.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The command line steps: the argument text behind the program name, the narrow switches and
 // the pass-through text, over the system's own command-line split.
-#include "setup.h"
+#include "command_line.h"
 
 #include <gtest/gtest.h>
 

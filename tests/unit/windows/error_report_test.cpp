@@ -1,5 +1,5 @@
 // The cached names of the running executable.
-#include "setup.h"
+#include "report.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // compressed input, liblzma's dictionary and the run's other memory can then lie only above
 // 2 GiB, where a signed address or offset would show.
 #include "files.h"
-#include "setup.h"
+#include "package.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -90,7 +90,8 @@ TEST(LargeAddresses, DecodingWithEveryBufferAboveTwoGiBGivesTheSameFile)
 
     std::string payload = productPayload();
     ASSERT_FALSE(payload.empty());
-    std::string dir = support::makeScratchDir("large-address");
+    support::Scratch scratch;
+    std::string dir = scratch.dir("large-address");
     DWORD code = 0;
     std::string expected = decodeToFile(payload.data(), payload.size(), dir + "\\low.bin", &code);
     ASSERT_EQ(code, 0u);
@@ -110,7 +111,6 @@ TEST(LargeAddresses, DecodingWithEveryBufferAboveTwoGiBGivesTheSameFile)
         }
         free(probe);
     }
-    support::removeTree(dir);
     ASSERT_NE(input, nullptr);
     EXPECT_GE(reinterpret_cast<uintptr_t>(input), kTwoGiB);
     EXPECT_GE(reinterpret_cast<uintptr_t>(probe), kTwoGiB);

@@ -1,5 +1,5 @@
 // Running the real Windows Installer of the prefix and reading how it ended.
-#include "setup.h"
+#include "package.h"
 #include "files.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The payload as the build packs it into setup.exe: read back from the executable's own
 // resources, checked byte by byte against the payload form, and decoded to the package.
-#include "setup.h"
+#include "package.h"
 #include "files.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +73,8 @@ TEST_F(Packing, DecodesToThePackedPackage)
     ASSERT_FALSE(package.empty()) << packageName;
     EXPECT_EQ(package.substr(0, 8), std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
 
-    std::string dir = support::makeScratchDir("packing");
+    support::Scratch scratch;
+    std::string dir = scratch.dir("packing");
     std::string out = dir + "\\decoded.msi";
     HANDLE file = CreateFileA(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -83,7 +84,6 @@ TEST_F(Packing, DecodesToThePackedPackage)
     CloseHandle(file);
     EXPECT_EQ(result, 0u);
     EXPECT_TRUE(readFile(out) == package) << "decoded package differs from " << packageName;
-    support::removeTree(dir);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The parent's id may be held by a process that received it after the parent ended. Such a
 // process was created after the caller; a suspended copy of this test executable, started
 // here, plays it, so the creation order is the test's own and no id needs to be reused.
-#include "setup.h"
+#include "parent.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Parent process control with real processes: the test executable starts copies of itself in
 // a role (chosen by its first arguments, before the tests run) and reads what they saw.
 #include "files.h"
-#include "setup.h"
+#include "parent.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // The payload road below the resource lookup: target directory and name, decoding, the kind
 // dispatch and the deletion of the decoded file.
-#include "setup.h"
+#include "package.h"
+#include "report.h"
 #include "files.h"
 #include "windows/xz_writer.h"
 

@@ -1,5 +1,5 @@
 // The folder of an elevated run: where it goes, its name, the access list it is created with.
-#include "setup.h"
+#include "package.h"
 #include "files.h"
 
 #include <gtest/gtest.h>

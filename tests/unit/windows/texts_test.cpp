@@ -1,5 +1,5 @@
 // The choice between the user's language and English, apart from the locale of the bench.
-#include "setup.h"
+#include "report.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Decoding .xz data into a file: slicing, the end of the stream, corrupt and cut input, and
 // writes that fail or take only part of a piece.
-#include "setup.h"
+#include "package.h"
 #include "files.h"
 #include "windows/xz_writer.h"
 

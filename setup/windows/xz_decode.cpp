@@ -1,6 +1,7 @@
 // Decoding the .xz payload into an open file: the compressed bytes are read in place, slice by
 // slice, and every decoded piece passes through one buffer on the stack.
-#include "setup.h"
+#include "package.h"
+#include "report.h"
 
 #include <lzma.h>
 #include <stdint.h>

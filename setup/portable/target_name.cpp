@@ -1,6 +1,6 @@
 // The target-name rule: the decoded package is named after the executable, its last four
 // characters replaced by ".msi".
-#include "setup.h"
+#include "package.h"
 
 #include <string.h>
 

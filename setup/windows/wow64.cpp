@@ -1,5 +1,5 @@
 // The question asked when a 32-bit build runs on 64-bit Windows.
-#include "setup.h"
+#include "report.h"
 
 bool setup_confirmWow64()
 {

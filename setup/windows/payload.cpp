@@ -1,6 +1,8 @@
 // The embedded payload: find it, decode it into a new file beside the other temporary files
 // (or into the current directory with --xzdec), hand the file to the installer, delete it.
-#include "setup.h"
+#include "package.h"
+#include "parent.h"
+#include "report.h"
 
 #include <stdlib.h>
 #include <string.h>

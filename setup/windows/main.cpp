@@ -1,5 +1,8 @@
 // The entry point: the order of all phases of a run and its exit code.
-#include "setup.h"
+#include "command_line.h"
+#include "package.h"
+#include "parent.h"
+#include "report.h"
 
 #include <string.h>
 

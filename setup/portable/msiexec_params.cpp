@@ -1,5 +1,5 @@
 // The parameter text handed to msiexec: /i "package" REINSTALLMODE=amus [extra].
-#include "setup.h"
+#include "package.h"
 
 #include <stdint.h>
 #include <stdlib.h>

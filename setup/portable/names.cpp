@@ -1,5 +1,5 @@
 // Naming rules over text: the base name of a path and the program name of a base name.
-#include "setup.h"
+#include "report.h"
 
 #include <string.h>
 

@@ -1,5 +1,5 @@
 // The updater's name rule.
-#include "setup.h"
+#include "parent.h"
 
 #include <string.h>
 

@@ -1,6 +1,6 @@
 // The command line: the argument text behind the program name, the setup's own switches and
 // the pass-through text for the installer.
-#include "setup.h"
+#include "command_line.h"
 
 #include <shellapi.h>
 #include <stdlib.h>

@@ -1,6 +1,6 @@
 // The string table's texts in the user's language, shown only where the ANSI code page can
 // show them: a message box of question marks helps nobody, the English text does.
-#include "setup.h"
+#include "report.h"
 
 int setup_convertWhole(const wchar_t* text, int length, UINT codePage, char* out, int outSize)
 {

@@ -1,5 +1,5 @@
 // When the progress window shows and how much of its bar is filled.
-#include "setup.h"
+#include "report.h"
 
 bool setup_progressDue(DWORD since, DWORD now, DWORD interval)
 {

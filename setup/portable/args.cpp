@@ -1,6 +1,6 @@
 // Argument scanning: the switch matchers, the tokeniser and the rebuild of the arguments that
 // are handed on to the installer.
-#include "setup.h"
+#include "command_line.h"
 
 #include <string.h>
 #include <wchar.h>

@@ -3,7 +3,7 @@
 // whatever they plant or swap there would be installed with the run's rights. So the package
 // goes into a new folder whose name nobody can guess and whose access list, protected from
 // inheritance, admits SYSTEM and Administrators only.
-#include "setup.h"
+#include "package.h"
 
 #include <sddl.h>
 #include <string.h>

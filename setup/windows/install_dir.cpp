@@ -1,6 +1,6 @@
 // The install-directory property from the environment variable or the text after
 // --allow-elevation.
-#include "setup.h"
+#include "command_line.h"
 
 #include <shellapi.h>
 #include <stdlib.h>

@@ -7,7 +7,7 @@
 // writer is closed and a read-only lock taken at once, and what the short moment in between
 // could have done is undone by checks: the locked file must be the one written (its file id)
 // and hold the bytes written (the digest kept while decoding, against the file read back).
-#include "setup.h"
+#include "package.h"
 
 #include <ntsecapi.h>
 

@@ -1,6 +1,6 @@
 // Parent process control: the lookup over the system's process snapshot, the updater
 // termination and the parent wait.
-#include "setup.h"
+#include "parent.h"
 #include "parent_walk.h"
 
 #include <stdlib.h>

@@ -1,5 +1,5 @@
 // Reading one text out of a string-table block, for the text that LoadString does not pick.
-#include "setup.h"
+#include "report.h"
 
 const uint16_t* setup_stringInBlock(const uint16_t* block, size_t units, unsigned index,
                                     size_t* length)

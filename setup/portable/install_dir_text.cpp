@@ -1,6 +1,6 @@
 // The install-directory property as text: quoting the environment value and building the
 // property assignment handed to the installer.
-#include "setup.h"
+#include "command_line.h"
 
 #include <stdint.h>
 #include <stdlib.h>

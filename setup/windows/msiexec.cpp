@@ -1,5 +1,5 @@
 // Running the Windows Installer on the decoded package and waiting for it to end.
-#include "setup.h"
+#include "package.h"
 
 #include <objbase.h>
 #include <shellapi.h>

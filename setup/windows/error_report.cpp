@@ -1,5 +1,5 @@
 // The names of the running executable and the one error dialog at the end of a failed run.
-#include "setup.h"
+#include "report.h"
 
 #include <stdlib.h>
 #include <string.h>

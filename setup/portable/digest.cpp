@@ -9,7 +9,7 @@
 // two words), and the block results are evaluated as a polynomial modulo 2^61 - 1 at a secret
 // point, closed by the length. One multiplication per four bytes keeps it far below the cost
 // of decoding.
-#include "setup.h"
+#include "package.h"
 
 #include <string.h>
 

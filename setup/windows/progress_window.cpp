@@ -2,7 +2,7 @@
 // decode's own thread, which handles the window's messages between pieces. The bar is drawn
 // with user32 alone: the common controls' DLL is not one of the system's known DLLs, and such a
 // DLL is looked for beside the executable first, in a downloads folder of other people's files.
-#include "setup.h"
+#include "report.h"
 
 // Pixels at 96 dots per inch; the system scales the window of a program that declares no DPI
 // awareness.
