@@ -1,7 +1,7 @@
 // What the setup executable says it is: the package's name, version, maker and icon, unless
 // the command line says otherwise. Unusable package values warn and leave the stub's.
-#include "branding.h"
-#include "msi_read.h"
+#include "brand.h"
+#include "msi_package.h"
 
 #include <stdio.h>
 
@@ -9,12 +9,6 @@
 #include <memory>
 
 namespace {
-
-struct pack_MsiCloser {
-    void operator()(pack_Msi* db) const { pack_msiClose(db); }
-};
-
-using pack_Rows = std::vector<std::vector<pack_Bytes>>;
 
 void pack_warn(const char* path, const std::string& what)
 {
@@ -27,7 +21,7 @@ bool pack_usableText(const std::string& text)
     return pack_utf16(text, &wide) && wide.size() <= kPackMaxBrandText;
 }
 
-void pack_takeText(const char* path, const char* property, const std::string& value, bool* has,
+void pack_takePackageText(const char* path, const char* property, const std::string& value, bool* has,
                    std::string* out)
 {
     if (*has || value.empty()) {
@@ -100,7 +94,7 @@ std::string pack_brandingFromPackage(const char* path, pack_Branding* b)
     if (!error.empty()) {
         return error;
     }
-    std::unique_ptr<pack_Msi, pack_MsiCloser> db(opened);
+    pack_MsiPtr db(opened);
     pack_Rows rows;
     error = pack_msiSelect(db.get(), "SELECT `Property`, `Value` FROM `Property`", "ss", &rows);
     if (!error.empty()) {
@@ -109,9 +103,9 @@ std::string pack_brandingFromPackage(const char* path, pack_Branding* b)
     for (const std::vector<pack_Bytes>& row : rows) {
         std::string key(row[0].begin(), row[0].end()), value(row[1].begin(), row[1].end());
         if (key == "ProductName") {
-            pack_takeText(path, "ProductName", value, &b->hasName, &b->name);
+            pack_takePackageText(path, "ProductName", value, &b->hasName, &b->name);
         } else if (key == "Manufacturer") {
-            pack_takeText(path, "Manufacturer", value, &b->hasCompany, &b->company);
+            pack_takePackageText(path, "Manufacturer", value, &b->hasCompany, &b->company);
         } else if (key == "ProductVersion" && !b->hasVersion) {
             b->hasVersion = pack_parseVersion(value, b->version);
             if (!b->hasVersion) {

@@ -1,7 +1,7 @@
 // Icons: an .ico file (a directory of images, each at an offset of the file) or an icon group
 // resource (the same directory, naming RT_ICON resources by id instead). Both come from
 // anywhere, so every count, offset and size is checked before use.
-#include "branding.h"
+#include "icon.h"
 
 #include <algorithm>
 #include <set>
@@ -66,17 +66,12 @@ std::string pack_readIco(const pack_Bytes& file, std::vector<pack_IconImage>* im
 
 bool pack_isType(const pack_Resource& r, uint16_t type) { return !r.type.isName && r.type.id == type; }
 
-bool pack_nameLess(const pack_ResName& a, const pack_ResName& b)
-{
-    return a.isName != b.isName ? a.isName : a.isName ? a.name < b.name : a.id < b.id;
-}
-
 // The first group in the order the loader lists them (names first, then ids ascending).
 const pack_Resource* pack_firstGroup(const std::vector<pack_Resource>& resources)
 {
     const pack_Resource* first = nullptr;
     for (const pack_Resource& r : resources) {
-        if (pack_isType(r, kPackRtGroupIcon) && (first == nullptr || pack_nameLess(r.name, first->name))) {
+        if (pack_isType(r, kPackRtGroupIcon) && (first == nullptr || pack_resNameLess(r.name, first->name))) {
             first = &r;
         }
     }
@@ -153,8 +148,8 @@ void pack_replaceIcon(std::vector<pack_Resource>* resources, const std::vector<p
         }
     }
     auto gone = [&](const pack_Resource& r) {
-        return (pack_isType(r, kPackRtGroupIcon) && !pack_nameLess(r.name, group.name) &&
-                !pack_nameLess(group.name, r.name)) ||
+        return (pack_isType(r, kPackRtGroupIcon) && !pack_resNameLess(r.name, group.name) &&
+                !pack_resNameLess(group.name, r.name)) ||
                (pack_isType(r, kPackRtIcon) && !r.name.isName && dropped.count(r.name.id) != 0);
     };
     resources->erase(std::remove_if(resources->begin(), resources->end(), gone), resources->end());

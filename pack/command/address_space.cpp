@@ -4,7 +4,7 @@
 // libraries and the decoder's memory (about 70 MiB). Past 1.5 GiB that room is no longer
 // sure. On 64-bit Windows the 32-bit stub is large-address-aware, and the decoder's memory
 // finds room above 2 GiB.
-#include "pack.h"
+#include "output.h"
 
 std::string pack_addressSpaceWarning(bool pe32plus, uint64_t imageSize)
 {

@@ -1,5 +1,5 @@
 // setup-pack [OPTION]... [STUB] PACKAGE OUTPUT: exit status 0 or 1.
-#include "pack.h"
+#include "command.h"
 
 int main(int argc, char* argv[])
 {

@@ -41,7 +41,7 @@ std::string pack_readIconFile(const char* path, pack_Branding* b)
     return error.empty() ? "" : std::string(path) + ": " + error;
 }
 
-std::string pack_takeText(const char* option, const char* arg, bool* has, std::string* out)
+std::string pack_takeOptionText(const char* option, const char* arg, bool* has, std::string* out)
 {
     std::u16string wide;
     std::string value = pack_argumentText(arg);
@@ -57,10 +57,10 @@ std::string pack_takeText(const char* option, const char* arg, bool* has, std::s
 std::string pack_option(const char* option, const char* value, pack_Branding* b)
 {
     if (strcmp(option, "--name") == 0) {
-        return pack_takeText(option, value, &b->hasName, &b->name);
+        return pack_takeOptionText(option, value, &b->hasName, &b->name);
     }
     if (strcmp(option, "--company") == 0) {
-        return pack_takeText(option, value, &b->hasCompany, &b->company);
+        return pack_takeOptionText(option, value, &b->hasCompany, &b->company);
     }
     if (strcmp(option, "--version") == 0) {
         b->hasVersion = pack_parseVersion(value, b->version);

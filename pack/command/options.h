@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "branding.h"
+#include "brand.h"
 
 struct pack_Options {
     pack_Branding branding;          // what the options set; the package fills the rest

@@ -3,7 +3,7 @@
 // again with the payload's real size and the tail. The file is then read back in one pass: the
 // payload, found through the file's own headers, must decode to the package, and the checksum
 // is summed over everything read. Only then does it replace OUTPUT.
-#include "pack.h"
+#include "output.h"
 #include "replace_file.h"
 
 #include <errno.h>

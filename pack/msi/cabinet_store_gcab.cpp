@@ -1,7 +1,8 @@
 // The cabinet rewrite over libgcab, and the copy of the package written by libmsi: the
 // database is opened on the package and committed to the copy, so the package is only read.
 // The cabinet goes through files in a work directory, not memory: it may be most of the package.
-#include "cabinets.h"
+#include "msi_package.h"
+#include "cabinet_store.h"
 
 #include <glib/gstdio.h>
 #include <libgcab.h>
@@ -50,7 +51,7 @@ struct pack_WorkDir {
     }
 };
 
-bool pack_run(LibmsiDatabase* db, const char* sql, LibmsiRecord* params, GError** error)
+bool pack_runSql(LibmsiDatabase* db, const char* sql, LibmsiRecord* params, GError** error)
 {
     pack_GPtr<LibmsiQuery> q(libmsi_query_new(db, sql, error));
     return q && libmsi_query_execute(q.get(), params, error) && libmsi_query_close(q.get(), error);
@@ -166,8 +167,8 @@ std::string pack_replaceStream(LibmsiDatabase* db, const std::string& stream, co
     }
     pack_GPtr<LibmsiRecord> name(libmsi_record_new(1));
     libmsi_record_set_string(name.get(), 1, stream.c_str());
-    if (!pack_run(db, "DELETE FROM `_Streams` WHERE `Name` = ?", name.get(), &error) ||
-        !pack_run(db, "INSERT INTO `_Streams` (`Name`, `Data`) VALUES (?, ?)", row.get(), &error)) {
+    if (!pack_runSql(db, "DELETE FROM `_Streams` WHERE `Name` = ?", name.get(), &error) ||
+        !pack_runSql(db, "INSERT INTO `_Streams` (`Name`, `Data`) VALUES (?, ?)", row.get(), &error)) {
         return pack_gError(error, "cannot replace the stream");
     }
     return "";

@@ -1,8 +1,9 @@
 // The cabinet rewrite over the system's cabinet.dll (FDI reads, FCI writes) and the copy of
 // the package written by msi.dll: the database is opened on the package with the copy as its
 // output, so the package is only read. The cabinet goes through files in a work directory.
-#include "cabinets.h"
-#include "msi_handle_win.h"
+#include "msi_package.h"
+#include "cabinet_store.h"
+#include "msi_win.h"
 
 #include <windows.h>
 #include <fcntl.h>
@@ -18,17 +19,6 @@
 #include <string.h>
 
 namespace {
-
-std::wstring pack_wide(const std::string& text, UINT codePage)
-{
-    int n = MultiByteToWideChar(codePage, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring out(n > 0 ? n : 1, L'\0');
-    MultiByteToWideChar(codePage, 0, text.c_str(), -1, &out[0], n);
-    out.resize(out.size() - 1);
-    return out;
-}
-
-std::string pack_code(UINT code) { return "Windows Installer error " + std::to_string(code); }
 
 // A file of the cabinet, as FDI gave it and FCI takes it back.
 struct pack_CabFile {
@@ -182,7 +172,7 @@ std::string pack_saveStream(MSIHANDLE db, const std::wstring& stream, const std:
     MsiRecordSetStringW(name.h, 1, stream.c_str());
     UINT r = pack_runQuery(db, L"SELECT `Data` FROM `_Streams` WHERE `Name` = ?", name.h, &row.h);
     if (r != ERROR_SUCCESS) {
-        return "cannot find the stream (" + pack_code(r) + ")";
+        return "cannot find the stream (" + pack_msiCode(r) + ")";
     }
     int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
     char piece[1 << 16];
@@ -207,7 +197,7 @@ std::string pack_replaceStream(MSIHANDLE db, const std::wstring& stream, const s
     UINT r = MsiRecordSetStreamA(row.h, 2, cab.c_str());
     r = r == ERROR_SUCCESS ? pack_runQuery(db, L"DELETE FROM `_Streams` WHERE `Name` = ?", name.h) : r;
     r = r == ERROR_SUCCESS ? pack_runQuery(db, L"INSERT INTO `_Streams` (`Name`, `Data`) VALUES (?, ?)", row.h) : r;
-    return r == ERROR_SUCCESS ? "" : "cannot replace the stream (" + pack_code(r) + ")";
+    return r == ERROR_SUCCESS ? "" : "cannot replace the stream (" + pack_msiCode(r) + ")";
 }
 
 // The work directory and everything in it, removed at the end of the scope.
@@ -251,14 +241,14 @@ std::string pack_rewriteInto(const char* package, const std::vector<std::string>
     // The installer writes the copy itself; it is reserved until then.
     DeleteFileA(copy.c_str());
     pack_MsiHandle db;
-    UINT r = MsiOpenDatabaseW(pack_wide(package, CP_ACP).c_str(), pack_wide(copy, CP_ACP).c_str(), &db.h);
+    UINT r = MsiOpenDatabaseW(pack_wide(package, CP_ACP).c_str(), pack_wide(copy.c_str(), CP_ACP).c_str(), &db.h);
     if (r != ERROR_SUCCESS) {
-        return "not a Windows Installer package (" + pack_code(r) + ")";
+        return "not a Windows Installer package (" + pack_msiCode(r) + ")";
     }
     for (const std::string& stream : streams) {
         pack_CabWork w;
         w.dir = work.path;
-        std::wstring name = pack_wide(stream, CP_UTF8);
+        std::wstring name = pack_wide(stream.c_str(), CP_UTF8);
         std::string failed = pack_saveStream(db.h, name, work.path + "in.cab");
         failed = failed.empty() ? pack_extract(&w) : failed;
         failed = failed.empty() ? pack_store(&w) : failed;
@@ -268,7 +258,7 @@ std::string pack_rewriteInto(const char* package, const std::vector<std::string>
         }
     }
     r = MsiDatabaseCommit(db.h);
-    return r == ERROR_SUCCESS ? "" : "cannot write the copy with stored cabinets (" + pack_code(r) + ")";
+    return r == ERROR_SUCCESS ? "" : "cannot write the copy with stored cabinets (" + pack_msiCode(r) + ")";
 }
 
 } // namespace

@@ -1,23 +1,15 @@
 // Which embedded cabinets a package has and how they are compressed, read through the
 // installer database reader; the rewrite itself is the platform's (cabinet_store_*.cpp).
-#include "cabinets.h"
+#include "msi_package.h"
+#include "cabinet_store.h"
 
 #include <stdio.h>
 
 #include <memory>
 
-#include "msi_read.h"
-
 namespace {
 
-using pack_Rows = std::vector<std::vector<pack_Bytes>>;
-
-struct pack_MsiCloser {
-    void operator()(pack_Msi* db) const { pack_msiClose(db); }
-};
-using pack_MsiPtr = std::unique_ptr<pack_Msi, pack_MsiCloser>;
-
-std::string pack_text(const pack_Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string pack_bytesText(const pack_Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 // Enough for the header and folder entries of any cabinet built without reserve areas.
 constexpr size_t kFirstRead = 1 << 16;
@@ -48,7 +40,7 @@ bool pack_isSigned(pack_Msi* db)
     // The package's own Authenticode signature is a stream of this name.
     pack_msiSelect(db, "SELECT `Name` FROM `_Streams`", "s", &rows);
     for (const auto& row : rows) {
-        if (pack_text(row[0]) == "\x05" "DigitalSignature") {
+        if (pack_bytesText(row[0]) == "\x05" "DigitalSignature") {
             return true;
         }
     }
@@ -66,9 +58,9 @@ std::string pack_embeddedCabinets(pack_Msi* db, std::vector<pack_EmbeddedCabinet
     }
     std::string error = pack_cabinetStreams(db, kFirstRead, &streams);
     for (size_t m = 0; error.empty() && m < media.size(); ++m) {
-        std::string value = pack_text(media[m][0]);
+        std::string value = pack_bytesText(media[m][0]);
         for (size_t s = 0; value.size() > 1 && value[0] == '#' && s < streams.size(); ++s) {
-            if (pack_text(streams[s][0]) != value.substr(1)) {
+            if (pack_bytesText(streams[s][0]) != value.substr(1)) {
                 continue;
             }
             pack_EmbeddedCabinet cab;

@@ -1,5 +1,5 @@
 // The database reader over libmsi (msitools' library).
-#include "msi_read.h"
+#include "msi_package.h"
 
 #include <libmsi.h>
 

@@ -1,6 +1,6 @@
 // The database reader over the system's Windows Installer (msi.dll).
-#include "msi_read.h"
-#include "msi_handle_win.h"
+#include "msi_package.h"
+#include "msi_win.h"
 
 #include <windows.h>
 #include <msi.h>
@@ -14,29 +14,18 @@ struct pack_Msi {
 
 namespace {
 
-std::wstring pack_wide(const char* text, UINT codePage)
-{
-    int n = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
-    std::wstring out(n > 0 ? n : 1, L'\0');
-    MultiByteToWideChar(codePage, 0, text, -1, &out[0], n);
-    out.resize(out.size() - 1);
-    return out;
-}
-
-std::string pack_code(UINT code) { return "Windows Installer error " + std::to_string(code); }
-
 std::string pack_readString(MSIHANDLE record, UINT field, pack_Bytes* out)
 {
     DWORD size = 0;
     wchar_t none[1];
     UINT r = MsiRecordGetStringW(record, field, none, &size);
     if (r != ERROR_MORE_DATA && r != ERROR_SUCCESS) {
-        return pack_code(r);
+        return pack_msiCode(r);
     }
     std::wstring text(size + 1, L'\0');
     size = static_cast<DWORD>(text.size());
     if ((r = MsiRecordGetStringW(record, field, &text[0], &size)) != ERROR_SUCCESS) {
-        return pack_code(r);
+        return pack_msiCode(r);
     }
     int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(size), nullptr, 0, nullptr, nullptr);
     out->resize(n);
@@ -52,7 +41,7 @@ std::string pack_readStream(MSIHANDLE record, UINT field, size_t limit, pack_Byt
         DWORD got = static_cast<DWORD>(std::min(sizeof piece, limit - out->size()));
         UINT r = MsiRecordReadStream(record, field, piece, &got);
         if (r != ERROR_SUCCESS) {
-            return pack_code(r);
+            return pack_msiCode(r);
         }
         if (got == 0) {
             return "";
@@ -69,7 +58,7 @@ std::string pack_msiOpen(const char* path, pack_Msi** db)
     MSIHANDLE h = 0;
     UINT r = MsiOpenDatabaseW(pack_wide(path, CP_ACP).c_str(), reinterpret_cast<LPCWSTR>(MSIDBOPEN_READONLY), &h);
     if (r != ERROR_SUCCESS) {
-        return "not a Windows Installer package (" + pack_code(r) + ")";
+        return "not a Windows Installer package (" + pack_msiCode(r) + ")";
     }
     *db = new pack_Msi{h};
     return "";
@@ -110,5 +99,5 @@ std::string pack_msiSelect(pack_Msi* db, const char* query, const char* kinds,
             }
         }
     }
-    return r == ERROR_NO_MORE_ITEMS ? "" : pack_code(r);
+    return r == ERROR_NO_MORE_ITEMS ? "" : pack_msiCode(r);
 }

@@ -1,7 +1,7 @@
 // Finding the payload in a written image without holding it: the headers, the section table and
 // the three resource directories on the way to RCDATA 12 are read, nothing else. Every offset
 // read from the file is checked against the file before it is followed.
-#include "pack.h"
+#include "pe.h"
 
 namespace {
 

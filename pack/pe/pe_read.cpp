@@ -1,6 +1,6 @@
 // Reading a PE image that may come from anywhere: every offset, count and size is checked
 // against the file before it is used, and anything the edit could not keep intact is refused.
-#include "pack.h"
+#include "pe.h"
 
 #include <algorithm>
 #include <set>

@@ -4,13 +4,11 @@
 // (directories, data entries, names, data), once to write them. The payload's data goes behind
 // everything else, so that what precedes it does not depend on its size and it can be written
 // into the file as it is compressed.
-#include "pack.h"
+#include "pe.h"
 
 #include <algorithm>
 
-namespace {
-
-bool pack_nameLess(const pack_ResName& a, const pack_ResName& b)
+bool pack_resNameLess(const pack_ResName& a, const pack_ResName& b)
 {
     if (a.isName != b.isName) {
         return a.isName;
@@ -18,9 +16,11 @@ bool pack_nameLess(const pack_ResName& a, const pack_ResName& b)
     return a.isName ? a.name < b.name : a.id < b.id;
 }
 
+namespace {
+
 bool pack_nameEqual(const pack_ResName& a, const pack_ResName& b)
 {
-    return !pack_nameLess(a, b) && !pack_nameLess(b, a);
+    return !pack_resNameLess(a, b) && !pack_resNameLess(b, a);
 }
 
 const pack_ResName& pack_level(const pack_Resource& r, int level)
@@ -126,7 +126,7 @@ pack_Bytes pack_buildResources(const std::vector<pack_Resource>& others, uint32_
     std::stable_sort(order.begin(), order.end(), [](const pack_Resource* a, const pack_Resource* b) {
         for (int level = 0; level < 3; ++level) {
             if (!pack_nameEqual(pack_level(*a, level), pack_level(*b, level))) {
-                return pack_nameLess(pack_level(*a, level), pack_level(*b, level));
+                return pack_resNameLess(pack_level(*a, level), pack_level(*b, level));
             }
         }
         return false;

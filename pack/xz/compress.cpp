@@ -1,10 +1,11 @@
-// The package's compression, and the check that what was packed decodes to the package.
+// The package's compression.
 //
 // liblzma's easy encoder at preset 9 with a CRC64 check is what `xz -9 -T1` runs: the
 // single-threaded encoder writes no sizes into the block header, which the setup's decoder
 // form expects. The package is streamed in pieces and the result handed on as it is produced,
 // so memory stays at the encoder's own need plus a few pieces.
-#include "pack.h"
+#include "xz.h"
+#include "lzma_error.h"
 
 #include <errno.h>
 #include <lzma.h>
@@ -15,26 +16,7 @@
 
 namespace {
 
-constexpr size_t kPiece = 1 << 20;
 constexpr uint32_t kPreset = 9;
-
-struct pack_FileCloser {
-    void operator()(FILE* f) const { fclose(f); }
-};
-using pack_File = std::unique_ptr<FILE, pack_FileCloser>;
-
-struct pack_LzmaEnd {
-    void operator()(lzma_stream* s) const { lzma_end(s); }
-};
-
-std::string pack_lzmaError(const char* what, lzma_ret ret)
-{
-    return std::string(what) + " failed (liblzma error " + std::to_string(static_cast<int>(ret)) + ")";
-}
-
-} // namespace
-
-namespace {
 
 lzma_ret pack_startEncoder(lzma_stream* stream, uint32_t threads)
 {
@@ -90,25 +72,25 @@ std::string pack_compressFileTo(const char* path, const pack_Compression& how, c
         return pack_lzmaError("starting the compressor", ret);
     }
     std::unique_ptr<lzma_stream, pack_LzmaEnd> cleanup(&stream);
-    std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]), out(new uint8_t[kPiece]);
+    std::unique_ptr<uint8_t[]> piece(new uint8_t[kPackXzPiece]), out(new uint8_t[kPackXzPiece]);
     lzma_action action = LZMA_RUN;
     uint64_t total = 0;
     while (ret != LZMA_STREAM_END) {
         if (stream.avail_in == 0 && action == LZMA_RUN) {
             stream.next_in = piece.get();
-            stream.avail_in = fread(piece.get(), 1, kPiece, in.get());
+            stream.avail_in = fread(piece.get(), 1, kPackXzPiece, in.get());
             if (ferror(in.get())) {
                 return "cannot read the package";
             }
             action = feof(in.get()) ? LZMA_FINISH : LZMA_RUN;
         }
         stream.next_out = out.get();
-        stream.avail_out = kPiece;
+        stream.avail_out = kPackXzPiece;
         ret = lzma_code(&stream, action);
         if (ret != LZMA_OK && ret != LZMA_STREAM_END) {
             return pack_lzmaError("compressing", ret);
         }
-        size_t got = kPiece - stream.avail_out;
+        size_t got = kPackXzPiece - stream.avail_out;
         total += got;
         if (how.imageRest + total >= how.maxImage) {
             return pack_imageTooLarge(how.imageRest + total, how.maxImage);
@@ -130,59 +112,8 @@ std::string pack_compressFile(const char* path, pack_Bytes* out, const pack_Comp
     });
 }
 
-std::string pack_readWhole(const char* path, pack_Bytes* out)
-{
-    pack_File in(fopen(path, "rb"));
-    if (!in) {
-        return strerror(errno);
-    }
-    uint8_t piece[1 << 16];
-    size_t got = 0;
-    while ((got = fread(piece, 1, sizeof piece, in.get())) > 0) {
-        out->insert(out->end(), piece, piece + got);
-    }
-    return ferror(in.get()) ? "read error" : "";
-}
-
 std::string pack_imageTooLarge(uint64_t size, uint64_t limit)
 {
     return "the setup executable would be " + std::to_string(size) + " bytes or more; Windows "
            "loads no image of " + std::to_string(limit) + " bytes or more";
-}
-
-std::string pack_verifyAgainstFile(const pack_Pull& pull, const char* path)
-{
-    pack_File in(fopen(path, "rb"));
-    if (!in) {
-        return std::string("cannot open the package again: ") + strerror(errno);
-    }
-    lzma_stream stream = LZMA_STREAM_INIT;
-    lzma_ret ret = lzma_stream_decoder(&stream, UINT64_MAX, 0);
-    if (ret != LZMA_OK) {
-        return pack_lzmaError("starting the decoder", ret);
-    }
-    std::unique_ptr<lzma_stream, pack_LzmaEnd> cleanup(&stream);
-    std::unique_ptr<uint8_t[]> decoded(new uint8_t[kPiece]), original(new uint8_t[kPiece]);
-    bool ended = false;
-    while (ret != LZMA_STREAM_END) {
-        if (stream.avail_in == 0 && !ended) {
-            stream.avail_in = pull(&stream.next_in);
-            ended = stream.avail_in == 0;
-        }
-        stream.next_out = decoded.get();
-        stream.avail_out = kPiece;
-        ret = lzma_code(&stream, ended ? LZMA_FINISH : LZMA_RUN);
-        if (ret != LZMA_OK && ret != LZMA_STREAM_END) {
-            return pack_lzmaError("decoding the packed payload", ret);
-        }
-        size_t got = kPiece - stream.avail_out;
-        if (fread(original.get(), 1, got, in.get()) != got || memcmp(decoded.get(), original.get(), got) != 0) {
-            return "the packed payload does not decode to the package";
-        }
-    }
-    const uint8_t* more = nullptr;
-    if (stream.avail_in != 0 || (!ended && pull(&more) != 0) || fgetc(in.get()) != EOF) {
-        return "the packed payload does not decode to the package";
-    }
-    return "";
 }

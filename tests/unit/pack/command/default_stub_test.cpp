@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "default_stub.h"
-#include "pack.h"
+#include "command.h"
 
 namespace fs = std::filesystem;
 

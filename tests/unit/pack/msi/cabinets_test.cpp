@@ -2,7 +2,7 @@
 // hint, --store-cabinets (checked with msitools and gcab, the tools of others) and its refusals.
 #include <stdlib.h>
 
-#include "cabinets.h"
+#include "msi_package.h"
 #include "helpers.h"
 
 namespace {

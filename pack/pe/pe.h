@@ -1,7 +1,7 @@
-// setup-pack: puts a package, XZ-compressed, into a ready-built setup executable as RCDATA 12.
-//
-// Portable C++: the PE work is done on byte buffers (bytes in, bytes out), so that it builds on
-// any host and can be fuzzed; only main.cpp and the file helpers touch the file system.
+// The PE image of a setup stub: reading its headers and resource tree, laying out a new
+// resource section around the payload, writing the image and its checksum, and finding the
+// payload again. Bytes in, bytes out, so that it builds on any host and can be fuzzed; it knows
+// nothing of what the payload holds.
 #pragma once
 
 #include <stdint.h>
@@ -10,58 +10,7 @@
 #include <string>
 #include <vector>
 
-using pack_Bytes = std::vector<uint8_t>;
-
-// The whole file at path. Returns "" or a one-line error.
-std::string pack_readWhole(const char* path, pack_Bytes* out);
-
-// ---- Compression ---------------------------------------------------------------------------
-
-// What Windows takes: no Windows Installer package, and no image, reaches 2 GiB.
-constexpr uint64_t kPackMaxPackage = uint64_t(1) << 31;
-constexpr uint64_t kPackMaxImage = uint64_t(1) << 31;
-
-struct pack_Compression {
-    // 1: one block, as `xz -9 -T1`; else liblzma's threaded encoder with this many threads
-    // (0: one per core), whose blocks, and so whose bytes, do not depend on the count.
-    uint32_t threads = 1;
-    uint64_t maxPackage = kPackMaxPackage;  // a package this large or larger is refused
-    // The stub's bytes without its payload: the compression stops as soon as these and the
-    // payload so far reach maxImage, and the error names the size reached.
-    uint64_t imageRest = 0;
-    uint64_t maxImage = kPackMaxImage;
-};
-
-// The one-line refusal of an image of at least size bytes.
-std::string pack_imageTooLarge(uint64_t size, uint64_t limit);
-
-// Above this size a 32-bit image may find no room in a process on 32-bit Windows.
-constexpr uint64_t kPack32BitSafeImage = uint64_t(3) << 29;  // 1.5 GiB
-
-// The warning for an image that 32-bit Windows may not map, or "" (a 64-bit image, or one
-// small enough).
-std::string pack_addressSpaceWarning(bool pe32plus, uint64_t imageSize);
-
-// Compresses the file at path as `xz --format=xz --check=crc64 -9 -T1` does, byte for byte,
-// reading it in pieces so that the whole package is never held in memory. Returns "" or a
-// one-line error.
-std::string pack_compressFile(const char* path, pack_Bytes* out,
-                              const pack_Compression& how = pack_Compression());
-
-// Where the compressed bytes go as they are produced. Returns "" or a one-line error.
-using pack_Sink = std::function<std::string(const uint8_t* data, size_t size)>;
-
-// The same, handing the compressed bytes to sink piece by piece instead of keeping them.
-std::string pack_compressFileTo(const char* path, const pack_Compression& how, const pack_Sink& sink);
-
-// The next piece of an .xz stream (*data, the returned size; 0 at its end).
-using pack_Pull = std::function<size_t(const uint8_t** data)>;
-
-// Decodes the .xz stream that pull hands over and compares the result with the file at path,
-// piece by piece. Returns "" when they are equal, else a one-line reason.
-std::string pack_verifyAgainstFile(const pack_Pull& pull, const char* path);
-
-// ---- The PE image --------------------------------------------------------------------------
+#include "bytes.h"
 
 struct pack_Section {
     size_t headerOffset = 0;  // of its entry in the section table
@@ -99,6 +48,10 @@ struct pack_Resource {
     uint32_t codePage = 0;
     pack_Bytes data;
 };
+
+// The loader's order of resource directory entries: names first, by UTF-16 code unit, then ids
+// ascending.
+bool pack_resNameLess(const pack_ResName& a, const pack_ResName& b);
 
 constexpr uint16_t kPackRtRcdata = 10;
 constexpr uint16_t kPackPayloadId = 12;
@@ -176,41 +129,3 @@ using pack_ReadAt = std::function<bool(uint64_t offset, uint8_t* to, size_t size
 // The same found in a file of fileSize bytes read only where its headers and resource
 // directories lead: the payload's file offset and size. Returns "" or a one-line error.
 std::string pack_locatePayload(const pack_ReadAt& read, uint64_t fileSize, uint64_t* offset, uint32_t* size);
-
-// ---- Little-endian fields ------------------------------------------------------------------
-
-inline uint32_t pack_get16(const pack_Bytes& b, size_t at) { return b[at] | b[at + 1] << 8; }
-inline uint32_t pack_get32(const pack_Bytes& b, size_t at)
-{
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-inline void pack_put16(pack_Bytes& b, size_t at, uint32_t v)
-{
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-inline void pack_put32(pack_Bytes& b, size_t at, uint32_t v)
-{
-    pack_put16(b, at, v);
-    pack_put16(b, at + 2, v >> 16);
-}
-
-// ---- OUTPUT --------------------------------------------------------------------------------
-
-// Which file a failure concerns, for the message.
-enum pack_Blame { kPackBlameStub, kPackBlamePackage, kPackBlameOutput };
-
-// Writes the stub with the package at packagePath compressed into it as outputPath, holding
-// no more than a few pieces of the payload: streamed into a temporary file beside outputPath,
-// read back (the payload decodes to the package), checksummed, and only then renamed over
-// outputPath, which stays as it was on any failure. Returns "" or a one-line error and sets
-// *blame.
-std::string pack_writeOutput(const pack_Stub& stub, const char* packagePath, const pack_Compression& how,
-                             const char* outputPath, pack_Blame* blame, uint64_t* imageSize = nullptr);
-
-// ---- The command ---------------------------------------------------------------------------
-
-// setup-pack [OPTION]... [STUB] PACKAGE OUTPUT (argv[0] unused; without STUB,
-// pack_defaultStub's). Returns the exit status, 0 or 1; prints one line on stderr for a
-// failure, and a notice when a signature was removed.
-int pack_run(int argc, const char* const argv[]);

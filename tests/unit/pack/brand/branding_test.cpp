@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "branding.h"
+#include "brand.h"
 #include "helpers.h"
 
 namespace {
