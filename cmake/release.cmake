@@ -19,16 +19,9 @@ set(rel ${CMAKE_BINARY_DIR}/release)
 set(i686 ${VORLANE_I686_BUILD})
 set(files ${PROJECT_SOURCE_DIR}/release)
 
-# The Debian package's native programs, built apart from the build-time setup-pack. Its
-# stamps lie in the release directory too, so that removing that directory starts afresh.
-ExternalProject_Add(release_native
-  PREFIX ${rel}/native-prefix
-  SOURCE_DIR ${files}/native
-  BINARY_DIR ${rel}/native
-  CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${VORLANE_HOST_CXX}
-  BUILD_ALWAYS ON
-  INSTALL_COMMAND ""
-  EXCLUDE_FROM_ALL ON)
+# The Debian package's native programs are the build's own (cmake/pack.cmake): the native
+# tools build of this project, made with Debian's hardening flags.
+set(native ${VORLANE_NATIVE_BUILD})
 
 add_custom_command(OUTPUT ${rel}/NOTICES.txt ${rel}/copyright
   COMMAND ${CMAKE_COMMAND} -DHEAD=${files}/notices-head.txt -DOUT=${rel}/NOTICES.txt -P ${files}/notices.cmake
@@ -61,7 +54,7 @@ install(FILES ${i686}/setup-stub.exe ${rel}/bspatch.exe ${rel}/setup-pack.exe
         ${PROJECT_SOURCE_DIR}/README.md ${rel}/NOTICES.txt DESTINATION . COMPONENT windows)
 install(FILES $<TARGET_FILE:setup_stub> DESTINATION . RENAME setup-stub-x64.exe COMPONENT windows)
 # The Debian package.
-install(PROGRAMS ${rel}/native/setup-pack ${rel}/native/bspatch/bspatch DESTINATION bin COMPONENT deb)
+install(PROGRAMS ${native}/setup-pack ${native}/bspatch/bspatch DESTINATION bin COMPONENT deb)
 install(FILES ${i686}/setup-stub.exe DESTINATION share/vorlane-setup COMPONENT deb)
 install(FILES $<TARGET_FILE:setup_stub> DESTINATION share/vorlane-setup RENAME setup-stub-x64.exe
         COMPONENT deb)
@@ -101,4 +94,4 @@ add_custom_target(release
   WORKING_DIRECTORY ${rel}
   COMMENT "Making the release files in ${rel}"
   VERBATIM)
-add_dependencies(release release_native setup_stub setup-pack)
+add_dependencies(release setup_pack_native setup_stub setup-pack)
