@@ -40,7 +40,8 @@ ExternalProject_Add(setup_pack_native
              -DCMAKE_C_COMPILER=${VORLANE_HOST_CC} -DCMAKE_CXX_COMPILER=${VORLANE_HOST_CXX}
   BUILD_ALWAYS ON
   INSTALL_COMMAND ${CMAKE_COMMAND} -E copy_if_different <BINARY_DIR>/setup-pack ${VORLANE_SETUP_PACK}
-  BUILD_BYPRODUCTS ${VORLANE_SETUP_PACK} ${VORLANE_NATIVE_BUILD}/bspatch/bspatch)
+  BUILD_BYPRODUCTS ${VORLANE_SETUP_PACK} ${VORLANE_NATIVE_BUILD}/bspatch/bspatch
+                   ${VORLANE_NATIVE_BUILD}/setup-pack-man)
 
 # Compresses an .msi into the payload form that setup.exe decodes: one LZMA2 block with a
 # 64 MiB dictionary, CRC64, single-threaded so that no sizes go into the block header.

@@ -6,6 +6,8 @@
 # in the build tree.
 set(VORLANE_I686_BUILD ${PROJECT_SOURCE_DIR}/build/windows CACHE PATH
     "The 32-bit build tree whose setup-stub.exe and bspatch.exe go into the release files")
+set(VORLANE_MAINTAINER "Vorlane <setup@vorlane.example>" CACHE STRING
+    "The Debian package's Maintainer and its changelog's signer: NAME <ADDRESS>")
 
 # <version>: the project's first three numbers, and the fourth only when it is not 0.
 set(VORLANE_RELEASE_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
@@ -34,15 +36,21 @@ file(WRITE ${rel}/changelog.in
 
   * Release ${VORLANE_RELEASE_VERSION}.
 
- -- Vorlane <setup@vorlane.example>  ${changelog_date}
+ -- ${VORLANE_MAINTAINER}  ${changelog_date}
 ")
 configure_file(${rel}/changelog.in ${rel}/changelog COPYONLY)
 set(gzipped ${rel}/changelog.gz)
-foreach(page setup-pack.1 bspatch.1)
-  add_custom_command(OUTPUT ${rel}/${page}.gz
-    COMMAND gzip -9n -c ${files}/${page} > ${rel}/${page}.gz
-    DEPENDS ${files}/${page})
-  list(APPEND gzipped ${rel}/${page}.gz)
+# setup-pack's manual page: its prose around the options and exit statuses of the table that
+# --help prints, written by the native build's setup-pack-man.
+add_custom_command(OUTPUT ${rel}/setup-pack.1
+  COMMAND ${native}/setup-pack-man ${files}/setup-pack.1.in ${rel}/setup-pack.1
+  DEPENDS ${files}/setup-pack.1.in ${native}/setup-pack-man setup_pack_native)
+foreach(page ${rel}/setup-pack.1 ${files}/bspatch.1)
+  get_filename_component(name ${page} NAME)
+  add_custom_command(OUTPUT ${rel}/${name}.gz
+    COMMAND gzip -9n -c ${page} > ${rel}/${name}.gz
+    DEPENDS ${page})
+  list(APPEND gzipped ${rel}/${name}.gz)
 endforeach()
 add_custom_command(OUTPUT ${rel}/changelog.gz
   COMMAND gzip -9n -c ${rel}/changelog > ${rel}/changelog.gz
@@ -67,7 +75,8 @@ set(CPACK_GENERATOR ZIP DEB)
 set(CPACK_PACKAGE_NAME vorlane-setup)
 set(CPACK_PACKAGE_VERSION ${VORLANE_RELEASE_VERSION})
 set(CPACK_PACKAGE_VENDOR Vorlane)
-set(CPACK_PACKAGE_CONTACT "Vorlane <setup@vorlane.example>")
+set(CPACK_PACKAGE_CONTACT "${VORLANE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VORLANE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "puts a Windows Installer package into a setup executable")
 set(CPACK_PACKAGE_DIRECTORY ${rel})
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE

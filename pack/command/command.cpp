@@ -46,8 +46,7 @@ struct pack_Files {
 bool pack_takeFiles(const std::vector<std::string>& given, pack_Files* files)
 {
     if (given.size() != 2 && given.size() != 3) {
-        fputs("usage: setup-pack [--name TEXT] [--version N.N.N[.N]] [--company TEXT] [--icon FILE.ico] "
-              "[--keep-branding] [--threads N] [--store-cabinets] [STUB] PACKAGE OUTPUT\n", stderr);
+        fputs(pack_usageLine().c_str(), stderr);
         return false;
     }
     if (given.size() == 3) {
@@ -150,6 +149,11 @@ int pack_run(int argc, const char* const argv[])
     if (!error.empty()) {
         fprintf(stderr, "setup-pack: %s\n", error.c_str());
         return 1;
+    }
+    if (options.help || options.version) {
+        std::string text = options.help ? pack_helpText() : std::string("setup-pack ") + pack_toolVersion() + "\n";
+        fputs(text.c_str(), stdout);
+        return 0;
     }
     pack_Files files;
     pack_Bytes stub;

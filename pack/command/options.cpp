@@ -62,9 +62,9 @@ std::string pack_option(const char* option, const char* value, pack_Branding* b)
     if (strcmp(option, "--company") == 0) {
         return pack_takeOptionText(option, value, &b->hasCompany, &b->company);
     }
-    if (strcmp(option, "--version") == 0) {
+    if (strcmp(option, "--product-version") == 0 || strcmp(option, "--version") == 0) {
         b->hasVersion = pack_parseVersion(value, b->version);
-        return b->hasVersion ? "" : std::string("--version ") + value + ": not N.N.N[.N] with numbers up to 65535";
+        return b->hasVersion ? "" : std::string(option) + " " + value + ": not N.N.N[.N] with numbers up to 65535";
     }
     return pack_readIconFile(value, b);
 }
@@ -82,16 +82,41 @@ std::string pack_takeThreads(const char* value, uint32_t* threads)
     return "";
 }
 
+// The table's entry for an option that packs (or its old spelling), nullptr for none.
+const pack_OptionDoc* pack_findOption(const char* name)
+{
+    for (size_t i = 0; i < kPackOptionCount; ++i) {
+        if (kPackOptions[i].kind != kPackOptionInfo && strcmp(kPackOptions[i].name, name) == 0) {
+            return &kPackOptions[i];
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* options)
 {
+    // --version alone asks for the tool's version; followed by anything it is the old spelling
+    // of --product-version, which takes a value.
+    if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+        options->version = true;
+        return "";
+    }
     int i = 1;
     for (; i < argc && strncmp(argv[i], "--", 2) == 0; ++i) {
         const char* option = argv[i];
         if (strcmp(option, "--") == 0) {
             ++i;
             break;
+        }
+        if (strcmp(option, "--help") == 0) {
+            options->help = true;
+            return "";
+        }
+        const pack_OptionDoc* known = pack_findOption(option);
+        if (known == nullptr) {
+            return std::string("unknown option ") + option;
         }
         if (strcmp(option, "--keep-branding") == 0) {
             options->branding.keep = true;
@@ -102,11 +127,6 @@ std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* 
             continue;
         }
         bool threads = strcmp(option, "--threads") == 0;
-        bool known = threads || strcmp(option, "--name") == 0 || strcmp(option, "--version") == 0 ||
-                     strcmp(option, "--company") == 0 || strcmp(option, "--icon") == 0;
-        if (!known) {
-            return std::string("unknown option ") + option;
-        }
         if (++i == argc) {
             return std::string(option) + " needs a value";
         }
@@ -118,7 +138,7 @@ std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* 
     }
     const pack_Branding& b = options->branding;
     if (b.keep && (b.hasName || b.hasVersion || b.hasCompany || b.hasIcon)) {
-        return "--keep-branding goes with none of --name, --version, --company, --icon";
+        return "--keep-branding goes with none of --name, --product-version, --company, --icon";
     }
     options->files.assign(argv + i, argv + argc);
     return "";
