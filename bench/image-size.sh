@@ -19,8 +19,8 @@ cmake --build "$x64" -j2 --target setup_stub >/dev/null
 work=$i686/bench/image-size
 mkdir -p "$work/run"
 demo=$i686/examples/demo.msi
-g++ -O2 -std=c++17 -Ipack bench/image_size.cpp "$i686/pack-native/libpack_lib.a" \
-  $(pkg-config --libs libmsi-1.0 liblzma) -o "$work/image_size"
+g++ -O2 -std=c++17 -Ipack/bytes -Ipack/pe bench/image_size.cpp "$i686/native/pack/pe/libpack_pe.a" \
+  "$i686/native/pack/bytes/libpack_bytes.a" -o "$work/image_size"
 xz --format=xz --check=crc64 -9 -T1 -c "$demo" >"$work/demo.xz"
 . scripts/wine-env.sh
 for kind in i686-plain i686-laa x64-plain; do

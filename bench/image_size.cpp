@@ -1,7 +1,7 @@
 // image_size STUB XZ PAD OUT laa|plain: STUB with the payload XZ followed by PAD zero bytes
 // (which the decoder passes over), with the large-address-aware flag set or cleared. Gives
 // images of any size in a second, for bench/image-size.sh.
-#include "pack.h"
+#include "pe.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -24,18 +24,23 @@ string(STRIP "${manifest}" manifest)
 file(CONFIGURE OUTPUT ${VORLANE_MANIFEST} CONTENT "${manifest}" @ONLY)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VORLANE_RESOURCES}/setup.manifest)
 
-# setup-pack runs at build time on the build machine, so a native copy is built from pack/ as
-# a project of its own, with the host compiler and the system's liblzma.
+# setup-pack runs at build time on the build machine: the same project is built again natively
+# (cmake/native-tools.cmake), with the host compilers and the system's libraries, for its
+# setup-pack and bspatch; the release takes them from there too.
 include(ExternalProject)
 find_program(VORLANE_HOST_CXX NAMES c++ g++ clang++ REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+find_program(VORLANE_HOST_CC NAMES cc gcc clang REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+set(VORLANE_NATIVE_BUILD ${CMAKE_BINARY_DIR}/native)
 set(VORLANE_SETUP_PACK ${CMAKE_BINARY_DIR}/setup-pack)
 ExternalProject_Add(setup_pack_native
-  SOURCE_DIR ${PROJECT_SOURCE_DIR}/pack
-  BINARY_DIR ${CMAKE_BINARY_DIR}/pack-native
-  CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${VORLANE_HOST_CXX}
+  SOURCE_DIR ${PROJECT_SOURCE_DIR}
+  BINARY_DIR ${VORLANE_NATIVE_BUILD}
+  CMAKE_ARGS -DVORLANE_NATIVE_TOOLS=ON -DCMAKE_BUILD_TYPE=Release
+             -DCMAKE_C_COMPILER=${VORLANE_HOST_CC} -DCMAKE_CXX_COMPILER=${VORLANE_HOST_CXX}
   BUILD_ALWAYS ON
   INSTALL_COMMAND ${CMAKE_COMMAND} -E copy_if_different <BINARY_DIR>/setup-pack ${VORLANE_SETUP_PACK}
-  BUILD_BYPRODUCTS ${VORLANE_SETUP_PACK})
+  BUILD_BYPRODUCTS ${VORLANE_SETUP_PACK} ${VORLANE_NATIVE_BUILD}/bspatch/bspatch
+                   ${VORLANE_NATIVE_BUILD}/setup-pack-man)
 
 # vorlane_add_setup(NAME target [MSI file | PAYLOAD file | NO_PAYLOAD] [KIND kind]
 #                   [OUTPUT_NAME name] [EXCLUDE_FROM_ALL])

@@ -6,6 +6,8 @@
 # in the build tree.
 set(VORLANE_I686_BUILD ${PROJECT_SOURCE_DIR}/build/windows CACHE PATH
     "The 32-bit build tree whose setup-stub.exe and bspatch.exe go into the release files")
+set(VORLANE_MAINTAINER "Vorlane <setup@vorlane.example>" CACHE STRING
+    "The Debian package's Maintainer and its changelog's signer: NAME <ADDRESS>")
 
 # <version>: the project's first three numbers, and the fourth only when it is not 0.
 set(VORLANE_RELEASE_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
@@ -19,16 +21,9 @@ set(rel ${CMAKE_BINARY_DIR}/release)
 set(i686 ${VORLANE_I686_BUILD})
 set(files ${PROJECT_SOURCE_DIR}/release)
 
-# The Debian package's native programs, built apart from the build-time setup-pack. Its
-# stamps lie in the release directory too, so that removing that directory starts afresh.
-ExternalProject_Add(release_native
-  PREFIX ${rel}/native-prefix
-  SOURCE_DIR ${files}/native
-  BINARY_DIR ${rel}/native
-  CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=${VORLANE_HOST_CXX}
-  BUILD_ALWAYS ON
-  INSTALL_COMMAND ""
-  EXCLUDE_FROM_ALL ON)
+# The Debian package's native programs are the build's own (cmake/pack.cmake): the native
+# tools build of this project, made with Debian's hardening flags.
+set(native ${VORLANE_NATIVE_BUILD})
 
 add_custom_command(OUTPUT ${rel}/NOTICES.txt ${rel}/copyright
   COMMAND ${CMAKE_COMMAND} -DHEAD=${files}/notices-head.txt -DOUT=${rel}/NOTICES.txt -P ${files}/notices.cmake
@@ -41,15 +36,21 @@ file(WRITE ${rel}/changelog.in
 
   * Release ${VORLANE_RELEASE_VERSION}.
 
- -- Vorlane <setup@vorlane.example>  ${changelog_date}
+ -- ${VORLANE_MAINTAINER}  ${changelog_date}
 ")
 configure_file(${rel}/changelog.in ${rel}/changelog COPYONLY)
 set(gzipped ${rel}/changelog.gz)
-foreach(page setup-pack.1 bspatch.1)
-  add_custom_command(OUTPUT ${rel}/${page}.gz
-    COMMAND gzip -9n -c ${files}/${page} > ${rel}/${page}.gz
-    DEPENDS ${files}/${page})
-  list(APPEND gzipped ${rel}/${page}.gz)
+# setup-pack's manual page: its prose around the options and exit statuses of the table that
+# --help prints, written by the native build's setup-pack-man.
+add_custom_command(OUTPUT ${rel}/setup-pack.1
+  COMMAND ${native}/setup-pack-man ${files}/setup-pack.1.in ${rel}/setup-pack.1
+  DEPENDS ${files}/setup-pack.1.in ${native}/setup-pack-man setup_pack_native)
+foreach(page ${rel}/setup-pack.1 ${files}/bspatch.1)
+  get_filename_component(name ${page} NAME)
+  add_custom_command(OUTPUT ${rel}/${name}.gz
+    COMMAND gzip -9n -c ${page} > ${rel}/${name}.gz
+    DEPENDS ${page})
+  list(APPEND gzipped ${rel}/${name}.gz)
 endforeach()
 add_custom_command(OUTPUT ${rel}/changelog.gz
   COMMAND gzip -9n -c ${rel}/changelog > ${rel}/changelog.gz
@@ -61,7 +62,7 @@ install(FILES ${i686}/setup-stub.exe ${rel}/bspatch.exe ${rel}/setup-pack.exe
         ${PROJECT_SOURCE_DIR}/README.md ${rel}/NOTICES.txt DESTINATION . COMPONENT windows)
 install(FILES $<TARGET_FILE:setup_stub> DESTINATION . RENAME setup-stub-x64.exe COMPONENT windows)
 # The Debian package.
-install(PROGRAMS ${rel}/native/setup-pack ${rel}/native/bspatch/bspatch DESTINATION bin COMPONENT deb)
+install(PROGRAMS ${native}/setup-pack ${native}/bspatch/bspatch DESTINATION bin COMPONENT deb)
 install(FILES ${i686}/setup-stub.exe DESTINATION share/vorlane-setup COMPONENT deb)
 install(FILES $<TARGET_FILE:setup_stub> DESTINATION share/vorlane-setup RENAME setup-stub-x64.exe
         COMPONENT deb)
@@ -74,7 +75,8 @@ set(CPACK_GENERATOR ZIP DEB)
 set(CPACK_PACKAGE_NAME vorlane-setup)
 set(CPACK_PACKAGE_VERSION ${VORLANE_RELEASE_VERSION})
 set(CPACK_PACKAGE_VENDOR Vorlane)
-set(CPACK_PACKAGE_CONTACT "Vorlane <setup@vorlane.example>")
+set(CPACK_PACKAGE_CONTACT "${VORLANE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VORLANE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "puts a Windows Installer package into a setup executable")
 set(CPACK_PACKAGE_DIRECTORY ${rel})
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
@@ -101,4 +103,4 @@ add_custom_target(release
   WORKING_DIRECTORY ${rel}
   COMMENT "Making the release files in ${rel}"
   VERBATIM)
-add_dependencies(release release_native setup_stub setup-pack)
+add_dependencies(release setup_pack_native setup_stub setup-pack)

@@ -9,7 +9,8 @@
 // version record alone.
 #include <stdlib.h>
 
-#include "branding.h"
+#include "icon.h"
+#include "version_record.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include <algorithm>
 
-#include "pack.h"
+#include "pe.h"
 
 namespace {
 

@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "pack.h"
+#include "command.h"
+#include "output.h"
+#include "pe.h"
+#include "xz.h"
 
 namespace packtest {
 

@@ -1,0 +1,145 @@
+// The options of setup-pack. The icon file is read here, so that a wrong one fails before the
+// long compression.
+#include "options.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+// Texts are UTF-8 inside; a Windows program gets its arguments in the ANSI code page.
+std::string pack_argumentText(const char* arg)
+{
+#ifdef _WIN32
+    int n = MultiByteToWideChar(CP_ACP, 0, arg, -1, nullptr, 0);
+    std::wstring wide(n > 0 ? n : 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, arg, -1, &wide[0], n);
+    int m = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(m > 0 ? m : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], m, nullptr, nullptr);
+    utf8.resize(utf8.size() - 1);
+    return utf8;
+#else
+    return arg;
+#endif
+}
+
+std::string pack_readIconFile(const char* path, pack_Branding* b)
+{
+    pack_Bytes bytes;
+    std::string error = pack_readWhole(path, &bytes);
+    if (error.empty()) {
+        error = pack_readIcon(bytes, &b->icon);
+    }
+    b->hasIcon = error.empty();
+    return error.empty() ? "" : std::string(path) + ": " + error;
+}
+
+std::string pack_takeOptionText(const char* option, const char* arg, bool* has, std::string* out)
+{
+    std::u16string wide;
+    std::string value = pack_argumentText(arg);
+    if (!pack_utf16(value, &wide) || wide.size() > kPackMaxBrandText || wide.empty()) {
+        return std::string(option) + " needs a text of 1 to " + std::to_string(kPackMaxBrandText) +
+               " characters";
+    }
+    *has = true;
+    *out = value;
+    return "";
+}
+
+std::string pack_option(const char* option, const char* value, pack_Branding* b)
+{
+    if (strcmp(option, "--name") == 0) {
+        return pack_takeOptionText(option, value, &b->hasName, &b->name);
+    }
+    if (strcmp(option, "--company") == 0) {
+        return pack_takeOptionText(option, value, &b->hasCompany, &b->company);
+    }
+    if (strcmp(option, "--product-version") == 0 || strcmp(option, "--version") == 0) {
+        b->hasVersion = pack_parseVersion(value, b->version);
+        return b->hasVersion ? "" : std::string(option) + " " + value + ": not N.N.N[.N] with numbers up to 65535";
+    }
+    return pack_readIconFile(value, b);
+}
+
+// --threads N: 0 (one per core) to 256.
+std::string pack_takeThreads(const char* value, uint32_t* threads)
+{
+    char* end = nullptr;
+    errno = 0;
+    unsigned long n = *value >= '0' && *value <= '9' ? strtoul(value, &end, 10) : 0;
+    if (end == nullptr || *end != '\0' || errno != 0 || n > 256) {
+        return std::string("--threads ") + value + ": not a number of threads from 0 (one per core) to 256";
+    }
+    *threads = static_cast<uint32_t>(n);
+    return "";
+}
+
+// The table's entry for an option that packs (or its old spelling), nullptr for none.
+const pack_OptionDoc* pack_findOption(const char* name)
+{
+    for (size_t i = 0; i < kPackOptionCount; ++i) {
+        if (kPackOptions[i].kind != kPackOptionInfo && strcmp(kPackOptions[i].name, name) == 0) {
+            return &kPackOptions[i];
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* options)
+{
+    // --version alone asks for the tool's version; followed by anything it is the old spelling
+    // of --product-version, which takes a value.
+    if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+        options->version = true;
+        return "";
+    }
+    int i = 1;
+    for (; i < argc && strncmp(argv[i], "--", 2) == 0; ++i) {
+        const char* option = argv[i];
+        if (strcmp(option, "--") == 0) {
+            ++i;
+            break;
+        }
+        if (strcmp(option, "--help") == 0) {
+            options->help = true;
+            return "";
+        }
+        const pack_OptionDoc* known = pack_findOption(option);
+        if (known == nullptr) {
+            return std::string("unknown option ") + option;
+        }
+        if (strcmp(option, "--keep-branding") == 0) {
+            options->branding.keep = true;
+            continue;
+        }
+        if (strcmp(option, "--store-cabinets") == 0) {
+            options->storeCabinets = true;
+            continue;
+        }
+        bool threads = strcmp(option, "--threads") == 0;
+        if (++i == argc) {
+            return std::string(option) + " needs a value";
+        }
+        std::string error = threads ? pack_takeThreads(argv[i], &options->threads)
+                                    : pack_option(option, argv[i], &options->branding);
+        if (!error.empty()) {
+            return error;
+        }
+    }
+    const pack_Branding& b = options->branding;
+    if (b.keep && (b.hasName || b.hasVersion || b.hasCompany || b.hasIcon)) {
+        return "--keep-branding goes with none of --name, --product-version, --company, --icon";
+    }
+    options->files.assign(argv + i, argv + argc);
+    return "";
+}

@@ -1,0 +1,164 @@
+// Writing OUTPUT without holding the payload: the image's head goes into a temporary file beside
+// OUTPUT with placeholders, the payload behind it as the compressor produces it, then the head
+// again with the payload's real size and the tail. The file is then read back in one pass: the
+// payload, found through the file's own headers, must decode to the package, and the checksum
+// is summed over everything read. Only then does it replace OUTPUT.
+#include "output.h"
+#include "replace_file.h"
+
+#include <errno.h>
+#include <string.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+constexpr size_t kPiece = 1 << 20;
+
+struct pack_AbandonOutput {
+    void operator()(replace_File* file) const { replace_abandon(file); }
+};
+using pack_OutputFile = std::unique_ptr<replace_File, pack_AbandonOutput>;
+
+std::string pack_writeError() { return std::string("cannot write: ") + strerror(errno); }
+
+std::string pack_writeBytes(replace_File* file, const pack_Bytes& bytes)
+{
+    return replace_write(file, bytes.data(), bytes.size()) == 0 ? "" : pack_writeError();
+}
+
+std::string pack_streamImage(replace_File* file, const pack_Stub& stub, const char* packagePath,
+                             const pack_Compression& how, pack_Split* split, pack_Blame* blame)
+{
+    std::string error = pack_writeBytes(file, split->head);
+    uint64_t payloadSize = 0;
+    if (error.empty()) {
+        *blame = kPackBlamePackage;
+        error = pack_compressFileTo(packagePath, how, [&](const uint8_t* data, size_t size) {
+            payloadSize += size;
+            return replace_write(file, data, size) == 0 ? "" : pack_writeError();
+        });
+    }
+    if (error.empty()) {
+        *blame = kPackBlameStub;
+        size_t headSize = split->head.size();
+        error = pack_layOut(stub, payloadSize, split);
+        if (error.empty() && split->head.size() != headSize) {
+            error = "the resource layout depends on the payload's size";
+        }
+    }
+    if (error.empty() && split->size >= how.maxImage) {
+        *blame = kPackBlameOutput;
+        error = pack_imageTooLarge(split->size, how.maxImage);
+    }
+    if (error.empty()) {
+        *blame = kPackBlameOutput;
+        error = replace_writeAt(file, 0, split->head.data(), split->head.size()) == 0 ? pack_writeBytes(file, split->tail)
+                                                                                        : pack_writeError();
+    }
+    return error;
+}
+
+// The one pass over the written image: every byte into the checksum, the payload's bytes on
+// to the comparison with the package.
+struct pack_ReadBack {
+    FILE* stream = nullptr;
+    uint64_t size = 0, at = 0, payloadAt = 0, payloadEnd = 0;
+    pack_Checksum checksum;
+    std::unique_ptr<uint8_t[]> piece{new uint8_t[kPiece]};
+    bool failed = false;
+};
+
+size_t pack_readPiece(pack_ReadBack& r)
+{
+    size_t want = static_cast<size_t>(std::min<uint64_t>(kPiece, r.size - r.at));
+    size_t got = fread(r.piece.get(), 1, want, r.stream);
+    r.failed = r.failed || got != want;
+    pack_checksumAdd(&r.checksum, r.piece.get(), got);
+    r.at += got;
+    return got;
+}
+
+size_t pack_nextPayloadPiece(pack_ReadBack& r, const uint8_t** data)
+{
+    while (r.at < r.payloadEnd) {
+        uint64_t start = r.at;
+        if (pack_readPiece(r) == 0) {
+            return 0;
+        }
+        uint64_t from = std::max(start, r.payloadAt), to = std::min(r.at, r.payloadEnd);
+        if (from < to) {
+            *data = r.piece.get() + (from - start);
+            return static_cast<size_t>(to - from);
+        }
+    }
+    return 0;
+}
+
+std::string pack_readBack(replace_File* file, const pack_Split& split, const char* packagePath)
+{
+    FILE* stream = replace_stream(file);
+    if (fflush(stream) != 0) {
+        return pack_writeError();
+    }
+    pack_ReadBack r;
+    r.stream = stream;
+    r.size = split.size;
+    uint32_t payloadSize = 0;
+    std::string error = pack_locatePayload(
+        [stream](uint64_t at, uint8_t* to, size_t size) {
+            return replace_seek(stream, at) == 0 && fread(to, 1, size, stream) == size;
+        },
+        split.size, &r.payloadAt, &payloadSize);
+    r.payloadEnd = r.payloadAt + payloadSize;
+    r.checksum.field = split.checksumAt;
+    if (error.empty() && replace_seek(stream, 0) != 0) {
+        error = "cannot read it";
+    }
+    if (error.empty()) {
+        error = pack_verifyAgainstFile([&r](const uint8_t** data) { return pack_nextPayloadPiece(r, data); },
+                                       packagePath);
+    }
+    while (error.empty() && r.at < r.size && pack_readPiece(r) != 0) {
+    }
+    if (error.empty() && (r.failed || r.at != r.size)) {
+        error = "cannot read it";
+    }
+    if (!error.empty()) {
+        return "the result does not read back: " + error;
+    }
+    pack_Bytes field(4);
+    pack_put32(field, 0, pack_checksumEnd(r.checksum));
+    return replace_writeAt(file, split.checksumAt, field.data(), field.size()) == 0 ? "" : pack_writeError();
+}
+
+} // namespace
+
+std::string pack_writeOutput(const pack_Stub& stub, const char* packagePath, const pack_Compression& how,
+                             const char* outputPath, pack_Blame* blame, uint64_t* imageSize)
+{
+    *blame = kPackBlameStub;
+    pack_Split split;
+    std::string error = pack_layOut(stub, 0, &split);
+    if (!error.empty()) {
+        return error;
+    }
+    *blame = kPackBlameOutput;
+    pack_OutputFile file(replace_begin(outputPath));
+    if (!file) {
+        return pack_writeError();
+    }
+    error = pack_streamImage(file.get(), stub, packagePath, how, &split, blame);
+    if (error.empty()) {
+        *blame = kPackBlameOutput;
+        error = pack_readBack(file.get(), split, packagePath);
+    }
+    if (!error.empty()) {
+        return error;
+    }
+    if (imageSize != nullptr) {
+        *imageSize = split.size;
+    }
+    return replace_commit(file.release()) == 0 ? "" : pack_writeError();
+}

@@ -1,7 +1,0 @@
-// setup-pack [OPTION]... [STUB] PACKAGE OUTPUT: exit status 0 or 1.
-#include "pack.h"
-
-int main(int argc, char* argv[])
-{
-    return pack_run(argc, argv);
-}

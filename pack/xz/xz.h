@@ -1,0 +1,48 @@
+// The payload's compression, as `xz --format=xz --check=crc64 -9` makes it, and the check that
+// a packed payload decodes to the package. Both stream the package in pieces, so that memory
+// does not grow with it.
+#pragma once
+
+#include <stdint.h>
+
+#include <functional>
+#include <string>
+
+#include "bytes.h"
+
+// What Windows takes: no Windows Installer package, and no image, reaches 2 GiB.
+constexpr uint64_t kPackMaxPackage = uint64_t(1) << 31;
+constexpr uint64_t kPackMaxImage = uint64_t(1) << 31;
+
+struct pack_Compression {
+    // 1: one block, as `xz -9 -T1`; else liblzma's threaded encoder with this many threads
+    // (0: one per core), whose blocks, and so whose bytes, do not depend on the count.
+    uint32_t threads = 1;
+    uint64_t maxPackage = kPackMaxPackage;  // a package this large or larger is refused
+    // The stub's bytes without its payload: the compression stops as soon as these and the
+    // payload so far reach maxImage, and the error names the size reached.
+    uint64_t imageRest = 0;
+    uint64_t maxImage = kPackMaxImage;
+};
+
+// The one-line refusal of an image of at least size bytes.
+std::string pack_imageTooLarge(uint64_t size, uint64_t limit);
+
+// Compresses the file at path as `xz --format=xz --check=crc64 -9 -T1` does, byte for byte,
+// reading it in pieces so that the whole package is never held in memory. Returns "" or a
+// one-line error.
+std::string pack_compressFile(const char* path, pack_Bytes* out,
+                              const pack_Compression& how = pack_Compression());
+
+// Where the compressed bytes go as they are produced. Returns "" or a one-line error.
+using pack_Sink = std::function<std::string(const uint8_t* data, size_t size)>;
+
+// The same, handing the compressed bytes to sink piece by piece instead of keeping them.
+std::string pack_compressFileTo(const char* path, const pack_Compression& how, const pack_Sink& sink);
+
+// The next piece of an .xz stream (*data, the returned size; 0 at its end).
+using pack_Pull = std::function<size_t(const uint8_t** data)>;
+
+// Decodes the .xz stream that pull hands over and compares the result with the file at path,
+// piece by piece. Returns "" when they are equal, else a one-line reason.
+std::string pack_verifyAgainstFile(const pack_Pull& pull, const char* path);
