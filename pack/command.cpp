@@ -5,6 +5,7 @@
 #include "default_stub.h"
 #include "options.h"
 #include "pack.h"
+#include "winget_command.h"
 
 #include <stdio.h>
 
@@ -50,7 +51,8 @@ int pack_run(int argc, const char* const argv[])
     size_t files = options.files.size();
     if (files != 2 && files != 3) {
         fputs("usage: setup-pack [--name TEXT] [--version N.N.N[.N]] [--company TEXT] [--icon FILE.ico] "
-              "[--keep-branding] [--threads N] [--store-cabinets] [STUB] PACKAGE OUTPUT\n", stderr);
+              "[--keep-branding] [--threads N] [--store-cabinets] [--winget-manifest DIR --installer-url URL "
+              "[--winget-id ID] [--license TEXT] [--short-description TEXT]] [STUB] PACKAGE OUTPUT\n", stderr);
         return 1;
     }
     // Without STUB, the installed one.
@@ -78,6 +80,13 @@ int pack_run(int argc, const char* const argv[])
     }
     if (!error.empty()) {
         return pack_fail(stubPath, error);
+    }
+    // The manifests' values, before the long compression: a missing one stops the command here.
+    pack_WingetManifest manifest;
+    error = options.winget.dir.empty() ? "" : pack_wingetPrepare(options.winget, packagePath, stub, image, &manifest);
+    if (!error.empty()) {
+        fprintf(stderr, "setup-pack: %s\n", error.c_str());
+        return 1;
     }
     pack_Compression how;
     how.threads = options.threads;
@@ -113,6 +122,11 @@ int pack_run(int argc, const char* const argv[])
     if (!error.empty()) {
         return pack_fail(blame == kPackBlameStub ? stubPath : blame == kPackBlamePackage ? packagePath : outputPath,
                          error);
+    }
+    error = options.winget.dir.empty() ? "" : pack_wingetWrite(options.winget, &manifest, outputPath);
+    if (!error.empty()) {
+        fprintf(stderr, "setup-pack: %s\n", error.c_str());
+        return 1;
     }
     std::string warning = pack_addressSpaceWarning(edited.image.pe32plus, imageSize);
     if (!warning.empty()) {

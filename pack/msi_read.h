@@ -21,3 +21,11 @@ void pack_msiClose(pack_Msi* db);
 // reads as empty. Returns "" or a one-line error (a missing table is an error too).
 std::string pack_msiSelect(pack_Msi* db, const char* query, const char* kinds,
                            std::vector<std::vector<pack_Bytes>>* rows, size_t streamLimit = SIZE_MAX);
+
+// The summary information's texts and word count that setup-pack uses (a missing one reads as
+// empty, or 0). Returns "" or a one-line error.
+struct pack_MsiSummary {
+    std::string subject, comments;
+    int32_t wordCount = 0;
+};
+std::string pack_msiSummary(pack_Msi* db, pack_MsiSummary* summary);
