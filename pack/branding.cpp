@@ -10,10 +10,6 @@
 
 namespace {
 
-struct pack_MsiCloser {
-    void operator()(pack_Msi* db) const { pack_msiClose(db); }
-};
-
 using pack_Rows = std::vector<std::vector<pack_Bytes>>;
 
 void pack_warn(const char* path, const std::string& what)
@@ -95,16 +91,11 @@ std::u16string pack_stubString(const pack_VersionInfo& stub, const std::u16strin
 
 std::string pack_brandingFromPackage(const char* path, pack_Branding* b)
 {
-    pack_Msi* opened = nullptr;
-    std::string error = pack_msiOpen(path, &opened);
+    pack_MsiPtr db;
+    pack_Rows rows;
+    std::string error = pack_msiOpenProperties(path, &db, &rows);
     if (!error.empty()) {
         return error;
-    }
-    std::unique_ptr<pack_Msi, pack_MsiCloser> db(opened);
-    pack_Rows rows;
-    error = pack_msiSelect(db.get(), "SELECT `Property`, `Value` FROM `Property`", "ss", &rows);
-    if (!error.empty()) {
-        return "cannot read its Property table (" + error + ")";
     }
     for (const std::vector<pack_Bytes>& row : rows) {
         std::string key(row[0].begin(), row[0].end()), value(row[1].begin(), row[1].end());

@@ -12,11 +12,6 @@ namespace {
 
 using pack_Rows = std::vector<std::vector<pack_Bytes>>;
 
-struct pack_MsiCloser {
-    void operator()(pack_Msi* db) const { pack_msiClose(db); }
-};
-using pack_MsiPtr = std::unique_ptr<pack_Msi, pack_MsiCloser>;
-
 std::string pack_text(const pack_Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 // Enough for the header and folder entries of any cabinet built without reserve areas.

@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@ struct pack_Msi;  // an open database, read-only
 // Opens the package at path. Returns "" or a one-line error (not an installer database).
 std::string pack_msiOpen(const char* path, pack_Msi** db);
 void pack_msiClose(pack_Msi* db);
+
+struct pack_MsiCloser {
+    void operator()(pack_Msi* db) const { pack_msiClose(db); }
+};
+using pack_MsiPtr = std::unique_ptr<pack_Msi, pack_MsiCloser>;
 
 // Runs a SELECT and returns every row. kinds has one letter per selected column: 's' reads it
 // as a string (UTF-8), 'b' as a stream (its bytes, the first streamLimit of them). A null field
@@ -29,3 +35,17 @@ struct pack_MsiSummary {
     int32_t wordCount = 0;
 };
 std::string pack_msiSummary(pack_Msi* db, pack_MsiSummary* summary);
+
+// Opens the package at path and reads its Property table, rows of name and value (what
+// branding and the winget manifests both start with). Returns "" or a one-line error.
+inline std::string pack_msiOpenProperties(const char* path, pack_MsiPtr* db, std::vector<std::vector<pack_Bytes>>* rows)
+{
+    pack_Msi* opened = nullptr;
+    std::string error = pack_msiOpen(path, &opened);
+    if (!error.empty()) {
+        return error;
+    }
+    db->reset(opened);
+    error = pack_msiSelect(opened, "SELECT `Property`, `Value` FROM `Property`", "ss", rows);
+    return error.empty() ? "" : "cannot read its Property table (" + error + ")";
+}

@@ -18,25 +18,17 @@
 
 namespace {
 
-struct pack_MsiCloser {
-    void operator()(pack_Msi* db) const { pack_msiClose(db); }
-};
-
 using pack_Rows = std::vector<std::vector<pack_Bytes>>;
 
 std::string pack_text(const pack_Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 std::string pack_wingetRead(const char* path, pack_WingetPackage* p)
 {
-    pack_Msi* opened = nullptr;
-    std::string error = pack_msiOpen(path, &opened);
+    pack_MsiPtr db;
+    pack_Rows rows;
+    std::string error = pack_msiOpenProperties(path, &db, &rows);
     if (!error.empty()) {
         return error;
-    }
-    std::unique_ptr<pack_Msi, pack_MsiCloser> db(opened);
-    pack_Rows rows;
-    if (!(error = pack_msiSelect(db.get(), "SELECT `Property`, `Value` FROM `Property`", "ss", &rows)).empty()) {
-        return "cannot read its Property table (" + error + ")";
     }
     std::string wixUi;
     const std::pair<const char*, std::string*> wanted[] = {
