@@ -9,6 +9,8 @@
 #       generator's .msi (wixl) and the post-build script's .exe beside it, installed the same way
 #   cmake_package_check.sh wrong WORK                      a wrong argument to setup_pack() and a
 #       version the package is not stop the configure, naming them
+#   cmake_package_check.sh zip WORK ZIP                    the zip's package (the Windows layout),
+#       unpacked, names its setup-pack.exe and stubs
 set -eu
 what=$1
 shift
@@ -75,6 +77,18 @@ setup_pack(s MSI x.msi VERSION)' 'setup_pack(s): VERSION needs a value'
   check 'find_package(SetupPack 1.2 REQUIRED)
 setup_pack(s MSI x.msi THREADS many)' 'THREADS many is not a number'
   check 'find_package(SetupPack 2.0 REQUIRED)' 'version: 1.2.0'
+  ;;
+zip)
+  work=$1 zip=$2
+  rm -rf "$work/zip"
+  mkdir -p "$work/zip/project"
+  (cd "$work/zip" && cmake -E tar xf "$zip")
+  printf '%s\n' 'cmake_minimum_required(VERSION 3.25)' 'project(zip NONE)' 'find_package(SetupPack 1.2 REQUIRED)' \
+    'get_target_property(program SetupPack::setup-pack IMPORTED_LOCATION)' \
+    'foreach(f ${program} ${SETUP_PACK_STUB} ${SETUP_PACK_STUB_X64})' \
+    '  if(NOT EXISTS ${f} OR NOT f MATCHES "windows/[^/]+[.]exe$")' '    message(FATAL_ERROR "no ${f}")' '  endif()' \
+    'endforeach()' > "$work/zip/project/CMakeLists.txt"
+  cmake -S "$work/zip/project" -B "$work/zip/build" -DCMAKE_PREFIX_PATH="$(echo "$work"/zip/vorlane-setup-*-windows)" >/dev/null
   ;;
 *)
   echo "cmake_package_check.sh: unknown check $what" >&2
