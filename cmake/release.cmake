@@ -68,6 +68,7 @@ install(FILES $<TARGET_FILE:setup_stub> DESTINATION share/vorlane-setup RENAME s
         COMPONENT deb)
 install(FILES ${rel}/copyright ${rel}/changelog.gz DESTINATION share/doc/vorlane-setup COMPONENT deb)
 install(FILES ${rel}/setup-pack.1.gz ${rel}/bspatch.1.gz DESTINATION share/man/man1 COMPONENT deb)
+include(${CMAKE_CURRENT_LIST_DIR}/package/install.cmake)
 
 # cpack installs this tree; without this it would first build every test program.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)

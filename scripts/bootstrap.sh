@@ -14,7 +14,7 @@ PACKAGES=(
   googletest libgtest-dev liblzma-dev libbz2-dev bzip2
   clang libclang-rt-14-dev libfuzzer-14-dev
   osslsigncode openssl perl ca-certificates time
-  libmsi-dev libglib2.0-dev msitools libgcab-dev gcab lintian locales
+  libmsi-dev libglib2.0-dev msitools libgcab-dev gcab lintian locales python3-yaml
 )
 
 missing_packages() {

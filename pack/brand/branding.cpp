@@ -89,16 +89,11 @@ std::u16string pack_stubString(const pack_VersionInfo& stub, const std::u16strin
 
 std::string pack_brandingFromPackage(const char* path, pack_Branding* b)
 {
-    pack_Msi* opened = nullptr;
-    std::string error = pack_msiOpen(path, &opened);
+    pack_MsiPtr db;
+    pack_Rows rows;
+    std::string error = pack_msiOpenProperties(path, &db, &rows);
     if (!error.empty()) {
         return error;
-    }
-    pack_MsiPtr db(opened);
-    pack_Rows rows;
-    error = pack_msiSelect(db.get(), "SELECT `Property`, `Value` FROM `Property`", "ss", &rows);
-    if (!error.empty()) {
-        return "cannot read its Property table (" + error + ")";
     }
     for (const std::vector<pack_Bytes>& row : rows) {
         std::string key(row[0].begin(), row[0].end()), value(row[1].begin(), row[1].end());

@@ -6,6 +6,7 @@
 #include "msi_package.h"
 #include "options.h"
 #include "output.h"
+#include "winget_command.h"
 
 #include <stdio.h>
 
@@ -102,6 +103,38 @@ bool pack_brandStub(const pack_Files& files, const pack_Bytes& stub, pack_Brandi
     return true;
 }
 
+// The winget manifests' values, before the long compression: a missing one stops the command
+// here, with the option that would give it.
+bool pack_prepareManifest(const pack_Files& files, const pack_WingetOptions& winget,
+                          const pack_Bytes& stub, pack_WingetManifest* manifest)
+{
+    if (winget.dir.empty()) {
+        return true;
+    }
+    pack_Image image;
+    std::string error = pack_readImage(stub, &image);
+    if (error.empty()) {
+        error = pack_wingetPrepare(winget, files.package.c_str(), stub, image, manifest);
+    }
+    if (!error.empty()) {
+        fprintf(stderr, "setup-pack: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The manifests, once OUTPUT is in place: their digest is OUTPUT's.
+bool pack_writeManifest(const pack_Files& files, const pack_WingetOptions& winget,
+                        pack_WingetManifest* manifest)
+{
+    std::string error = winget.dir.empty() ? "" : pack_wingetWrite(winget, manifest, files.output.c_str());
+    if (!error.empty()) {
+        fprintf(stderr, "setup-pack: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
 // What is packed: PACKAGE, or a temporary copy with its cabinets stored uncompressed (*stored).
 bool pack_choosePacked(const pack_Files& files, bool storeCabinets, std::string* stored)
 {
@@ -162,9 +195,12 @@ int pack_run(int argc, const char* const argv[])
     pack_Stub edited;
     std::string stored;
     pack_RemoveAtEnd removeStored{&stored};
+    pack_WingetManifest manifest;
     bool done = pack_takeFiles(options.files, &files) && pack_loadStub(files, &stub, &how) &&
                 pack_brandStub(files, stub, &options.branding, &edited) &&
+                pack_prepareManifest(files, options.winget, stub, &manifest) &&
                 pack_choosePacked(files, options.storeCabinets, &stored) &&
-                pack_writeResult(files, edited, stored.empty() ? files.package.c_str() : stored.c_str(), how);
+                pack_writeResult(files, edited, stored.empty() ? files.package.c_str() : stored.c_str(), how) &&
+                pack_writeManifest(files, options.winget, &manifest);
     return done ? 0 : 1;
 }

@@ -32,6 +32,18 @@ const pack_OptionDoc kPackOptions[] = {
     {"--store-cabinets", nullptr, kPackOptionPack,
      "Pack a temporary copy of PACKAGE whose compressed embedded cabinets are stored uncompressed, "
      "which xz compresses far better; PACKAGE is not changed. A signed package is refused."},
+    {"--winget-manifest", "DIR", kPackOptionPack,
+     "Also write the three files of a winget manifest (schema 1.10.0) into DIR, from what the "
+     "package says and the options below; needs --installer-url and --license."},
+    {"--installer-url", "URL", kPackOptionPack,
+     "With --winget-manifest: where OUTPUT will be downloaded from (http or https)."},
+    {"--winget-id", "ID", kPackOptionPack,
+     "With --winget-manifest: the PackageIdentifier, in place of Publisher.Product made from the "
+     "package's Manufacturer and ProductName."},
+    {"--license", "TEXT", kPackOptionPack, "With --winget-manifest: the License field."},
+    {"--short-description", "TEXT", kPackOptionPack,
+     "With --winget-manifest: the ShortDescription, in place of the package's summary Comments "
+     "or Subject."},
     {"--help", nullptr, kPackOptionInfo, "Print this help and exit."},
     {"--version", nullptr, kPackOptionInfo,
      "As the only argument: print setup-pack's version and exit."},

@@ -93,6 +93,39 @@ const pack_OptionDoc* pack_findOption(const char* name)
     return nullptr;
 }
 
+// The winget manifests' options: the directory as a path, the rest as texts.
+bool pack_wingetOption(const char* option, const char* value, pack_WingetOptions* w)
+{
+    const std::pair<const char*, std::string*> known[] = {
+        {"--winget-manifest", &w->dir}, {"--installer-url", &w->url}, {"--winget-id", &w->id},
+        {"--license", &w->license},      {"--short-description", &w->shortDescription},
+    };
+    for (const auto& k : known) {
+        if (strcmp(option, k.first) == 0) {
+            *k.second = k.second == &w->dir ? value : pack_argumentText(value);
+            return true;
+        }
+    }
+    return false;
+}
+
+// What the branding options say goes into the manifests as well; the other winget options
+// mean nothing without a manifest directory.
+std::string pack_finishWinget(pack_Options* options, const char* versionText)
+{
+    pack_WingetOptions& w = options->winget;
+    const pack_Branding& b = options->branding;
+    if (w.dir.empty()) {
+        bool stray = !w.url.empty() || !w.id.empty() || !w.license.empty() || !w.shortDescription.empty();
+        return stray ? "--installer-url, --winget-id, --license and --short-description go with --winget-manifest"
+                     : "";
+    }
+    w.name = b.hasName ? b.name : "";
+    w.publisher = b.hasCompany ? b.company : "";
+    w.version = b.hasVersion ? versionText : "";
+    return "";
+}
+
 } // namespace
 
 std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* options)
@@ -104,6 +137,7 @@ std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* 
         return "";
     }
     int i = 1;
+    const char* versionText = "";
     for (; i < argc && strncmp(argv[i], "--", 2) == 0; ++i) {
         const char* option = argv[i];
         if (strcmp(option, "--") == 0) {
@@ -127,8 +161,17 @@ std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* 
             continue;
         }
         bool threads = strcmp(option, "--threads") == 0;
+        if (pack_wingetOption(option, i + 1 < argc ? argv[i + 1] : "", &options->winget)) {
+            if (++i == argc || argv[i][0] == '\0') {
+                return std::string(option) + " needs a value";
+            }
+            continue;
+        }
         if (++i == argc) {
             return std::string(option) + " needs a value";
+        }
+        if (strcmp(option, "--product-version") == 0 || strcmp(option, "--version") == 0) {
+            versionText = argv[i];
         }
         std::string error = threads ? pack_takeThreads(argv[i], &options->threads)
                                     : pack_option(option, argv[i], &options->branding);
@@ -141,5 +184,5 @@ std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* 
         return "--keep-branding goes with none of --name, --product-version, --company, --icon";
     }
     options->files.assign(argv + i, argv + argc);
-    return "";
+    return pack_finishWinget(options, versionText);
 }

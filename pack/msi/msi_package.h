@@ -36,6 +36,28 @@ using pack_Rows = std::vector<std::vector<pack_Bytes>>;
 std::string pack_msiSelect(pack_Msi* db, const char* query, const char* kinds, pack_Rows* rows,
                            size_t streamLimit = SIZE_MAX);
 
+// The summary information's texts and word count that setup-pack uses (a missing one reads as
+// empty, or 0). Returns "" or a one-line error.
+struct pack_MsiSummary {
+    std::string subject, comments;
+    int32_t wordCount = 0;
+};
+std::string pack_msiSummary(pack_Msi* db, pack_MsiSummary* summary);
+
+// Opens the package at path and reads its Property table, rows of name and value (what
+// branding and the winget manifests both start with). Returns "" or a one-line error.
+inline std::string pack_msiOpenProperties(const char* path, pack_MsiPtr* db, pack_Rows* rows)
+{
+    pack_Msi* opened = nullptr;
+    std::string error = pack_msiOpen(path, &opened);
+    if (!error.empty()) {
+        return error;
+    }
+    db->reset(opened);
+    error = pack_msiSelect(opened, "SELECT `Property`, `Value` FROM `Property`", "ss", rows);
+    return error.empty() ? "" : "cannot read its Property table (" + error + ")";
+}
+
 // ---- Embedded cabinets ---------------------------------------------------------------------
 
 struct pack_EmbeddedCabinet {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 struct pack_Msi {
     LibmsiDatabase* db = nullptr;
@@ -121,5 +122,25 @@ std::string pack_msiSelect(pack_Msi* db, const char* query, const char* kinds,
         return pack_takeError(error, "cannot read a row");
     }
     libmsi_query_close(q.get(), nullptr);
+    return "";
+}
+
+std::string pack_msiSummary(pack_Msi* db, pack_MsiSummary* summary)
+{
+    GError* error = nullptr;
+    pack_GPtr<LibmsiSummaryInfo> si(libmsi_summary_info_new(db->db, 0, &error));
+    if (!si) {
+        return pack_takeError(error, "cannot read the summary information");
+    }
+    auto type = [&](LibmsiProperty p) { return libmsi_summary_info_get_property_type(si.get(), p, nullptr); };
+    for (auto field : {std::make_pair(LIBMSI_PROPERTY_SUBJECT, &summary->subject),
+                       std::make_pair(LIBMSI_PROPERTY_COMMENTS, &summary->comments)}) {
+        const gchar* text = type(field.first) == LIBMSI_PROPERTY_TYPE_STRING
+                                ? libmsi_summary_info_get_string(si.get(), field.first, nullptr) : nullptr;
+        field.second->assign(text != nullptr ? text : "");
+    }
+    if (type(LIBMSI_PROPERTY_SOURCE) == LIBMSI_PROPERTY_TYPE_INT) {
+        summary->wordCount = libmsi_summary_info_get_int(si.get(), LIBMSI_PROPERTY_SOURCE, nullptr);
+    }
     return "";
 }

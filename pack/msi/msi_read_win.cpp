@@ -5,8 +5,10 @@
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
+#include <msidefs.h>
 
 #include <algorithm>
+#include <utility>
 
 struct pack_Msi {
     MSIHANDLE db = 0;
@@ -100,4 +102,41 @@ std::string pack_msiSelect(pack_Msi* db, const char* query, const char* kinds,
         }
     }
     return r == ERROR_NO_MORE_ITEMS ? "" : pack_msiCode(r);
+}
+
+std::string pack_msiSummary(pack_Msi* db, pack_MsiSummary* summary)
+{
+    pack_MsiHandle si;
+    UINT r = MsiGetSummaryInformationW(db->db, nullptr, 0, &si.h);
+    if (r != ERROR_SUCCESS) {
+        return pack_code(r);
+    }
+    for (auto field : {std::make_pair(PID_SUBJECT, &summary->subject), std::make_pair(PID_COMMENTS, &summary->comments)}) {
+        UINT type = 0;
+        INT number = 0;
+        FILETIME time;
+        DWORD size = 0;
+        wchar_t none[1];
+        r = MsiSummaryInfoGetPropertyW(si.h, field.first, &type, &number, &time, none, &size);
+        if (type != VT_LPSTR || (r != ERROR_MORE_DATA && r != ERROR_SUCCESS)) {
+            continue;
+        }
+        std::wstring text(size + 1, L'\0');
+        size = static_cast<DWORD>(text.size());
+        if (MsiSummaryInfoGetPropertyW(si.h, field.first, &type, &number, &time, &text[0], &size) == ERROR_SUCCESS) {
+            int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(size), nullptr, 0, nullptr, nullptr);
+            field.second->resize(n);
+            WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(size), &(*field.second)[0], n, nullptr,
+                                nullptr);
+        }
+    }
+    UINT type = 0;
+    INT number = 0;
+    FILETIME time;
+    DWORD size = 0;
+    if (MsiSummaryInfoGetPropertyW(si.h, PID_WORDCOUNT, &type, &number, &time, nullptr, &size) == ERROR_SUCCESS &&
+        type == VT_I4) {
+        summary->wordCount = number;
+    }
+    return "";
 }

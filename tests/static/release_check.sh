@@ -27,8 +27,9 @@ same_as_three() {
 case $what in
 zip)
   expected=$(printf '%s\n' NOTICES.txt README.md bspatch.exe setup-pack.exe setup-stub-x64.exe \
-    setup-stub.exe | sed "s|^|$top/|" | LC_ALL=C sort)
-  listed=$(cmake -E tar tf "$zip" | LC_ALL=C sort)
+    setup-stub.exe lib/cmake/SetupPack/SetupPackConfig.cmake lib/cmake/SetupPack/SetupPackConfigVersion.cmake \
+    lib/cmake/SetupPack/SetupPackFunctions.cmake lib/cmake/SetupPack/SetupPackCPack.cmake | sed "s|^|$top/|" | LC_ALL=C sort)
+  listed=$(cmake -E tar tf "$zip" | grep -v '/$' | LC_ALL=C sort)  # files, not directories
   [ "$listed" = "$expected" ] || { printf 'zip holds:\n%s\nexpected:\n%s\n' "$listed" "$expected"; exit 1; }
   ;;
 deb)
