@@ -109,7 +109,7 @@ std::string pack_msiSummary(pack_Msi* db, pack_MsiSummary* summary)
     pack_MsiHandle si;
     UINT r = MsiGetSummaryInformationW(db->db, nullptr, 0, &si.h);
     if (r != ERROR_SUCCESS) {
-        return pack_code(r);
+        return pack_msiCode(r);
     }
     for (auto field : {std::make_pair(PID_SUBJECT, &summary->subject), std::make_pair(PID_COMMENTS, &summary->comments)}) {
         UINT type = 0;
