@@ -24,6 +24,7 @@ add_library(setup_win STATIC
   setup/install_dir.cpp
   setup/parent.cpp
   setup/payload.cpp
+  setup/temp_path.cpp
   setup/package_file.cpp
   setup/private_folder.cpp
   setup/xz_decode.cpp

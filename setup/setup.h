@@ -65,6 +65,19 @@ Fn setup_kernelProc(const char* name)
 wchar_t* setup_mbsToWcs(const char* text);
 char* setup_wcsToMbs(const wchar_t* text);
 
+#ifdef _WIN32
+// ---- The ANSI code page (convert.cpp, temp_path.cpp) --------------------------------------
+// Every narrow text here is in the code page the A functions take, GetACP(): UTF-8 from
+// Windows 10 1903 on (the manifest asks for it), the system's setting before.
+
+// The flags that keep WideCharToMultiByte from best-fit look-alikes; the call refuses them
+// for UTF-8, which needs none.
+inline DWORD setup_noBestFitFlags(UINT codePage)
+{
+    return codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+}
+#endif
+
 // ---- Naming rules (names.cpp, portable) ----------------------------------------------------
 
 // Offset of the file-name part of a path of length len: after the last backslash or slash,
@@ -247,7 +260,11 @@ void setup_removeThroughHandle(HANDLE file);
 // Removes the file at path only when it is still the file id names; links are not followed.
 void setup_removePackage(const char* path, const setup_FileId& id);
 
-// The temporary directory as GetTempPathA gives it, backslash included; its length in *length.
+// The temporary directory in the form the ANSI file functions take, backslash included; its
+// length in *length (temp_path.cpp). That is GetTempPathA's when it names the directory
+// exactly, else the directory's short (8.3) form when that can be written in the code page;
+// neither: ERROR_INVALID_NAME. (GetTempPathA writes a name it cannot convert with question
+// marks, or with look-alikes that may name another user's folder.)
 DWORD setup_getTempDirectory(char* path, DWORD capacity, size_t* length);
 
 // The run's elevation (setup_Elevation), from the process token.
