@@ -25,6 +25,7 @@ add_library(setup_win STATIC
   setup/parent.cpp
   setup/payload.cpp
   setup/temp_path.cpp
+  setup/window_station.cpp
   setup/package_file.cpp
   setup/private_folder.cpp
   setup/xz_decode.cpp

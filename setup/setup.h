@@ -134,6 +134,19 @@ void setup_releaseNames();
 
 // ---- The run sequence's own steps (wow64.cpp, main.cpp) -------------------------------------
 
+// Whether a window station of these UOI_FLAGS flags is shown to anybody (WSF_VISIBLE, 1). A
+// run on one that is not, as services and deployment agents start it, goes on as with
+// --quiet: a question or a dialog there waits for ever. When the flags cannot be read the
+// station counts as shown. Portable.
+constexpr bool setup_isVisibleStation(bool queried, DWORD flags)
+{
+    return !queried || (flags & 1) != 0;
+}
+#ifdef _WIN32
+// The same for this process's window station (window_station.cpp).
+bool setup_stationVisible();
+#endif
+
 // Asks whether to go on when a 32-bit build runs on 64-bit Windows. True when the run goes
 // on: the user said Yes, or there was nothing to ask (or the check could not be made).
 bool setup_confirmWow64();
