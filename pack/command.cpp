@@ -50,7 +50,7 @@ int pack_run(int argc, const char* const argv[])
     size_t files = options.files.size();
     if (files != 2 && files != 3) {
         fputs("usage: setup-pack [--name TEXT] [--version N.N.N[.N]] [--company TEXT] [--icon FILE.ico] "
-              "[--keep-branding] [--threads N] [--store-cabinets] [STUB] PACKAGE OUTPUT\n", stderr);
+              "[--keep-branding] [--threads N] [--store-cabinets] [--no-architecture-question] [STUB] PACKAGE OUTPUT\n", stderr);
         return 1;
     }
     // Without STUB, the installed one.
@@ -90,7 +90,13 @@ int pack_run(int argc, const char* const argv[])
     }
     std::string outputName = pack_fileName(outputPath);
     pack_Stub edited;
-    error = pack_readStub(stub, [&](std::vector<pack_Resource>* r) { pack_applyBranding(r, branding, outputName); },
+    error = pack_readStub(stub,
+                          [&](std::vector<pack_Resource>* r) {
+                              pack_applyBranding(r, branding, outputName);
+                              if (options.noQuestion) {
+                                  pack_dropString(r, kPackQuestionString);
+                              }
+                          },
                           &edited);
     if (!error.empty()) {
         return pack_fail(stubPath, error);

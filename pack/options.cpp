@@ -101,6 +101,10 @@ std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* 
             options->storeCabinets = true;
             continue;
         }
+        if (strcmp(option, "--no-architecture-question") == 0) {
+            options->noQuestion = true;
+            continue;
+        }
         bool threads = strcmp(option, "--threads") == 0;
         bool known = threads || strcmp(option, "--name") == 0 || strcmp(option, "--version") == 0 ||
                      strcmp(option, "--company") == 0 || strcmp(option, "--icon") == 0;

@@ -10,6 +10,7 @@ struct pack_Options {
     pack_Branding branding;          // what the options set; the package fills the rest
     uint32_t threads = 1;            // --threads: 1 as xz -T1, else the threaded encoder
     bool storeCabinets = false;      // --store-cabinets: packs a copy with them uncompressed
+    bool noQuestion = false;         // --no-architecture-question: the question's text dropped
     std::vector<std::string> files;  // the positional arguments, as given
 };
 
