@@ -20,7 +20,11 @@ int setup_buildTargetPath(char* out, size_t outSize, const char* dir, size_t dir
                           const char* baseName);
 
 #ifdef _WIN32
-// The temporary directory as GetTempPathA gives it, backslash included; its length in *length.
+// The temporary directory in the form the ANSI file functions take, backslash included; its
+// length in *length (temp_path.cpp). That is GetTempPathA's when it names the directory
+// exactly, else the directory's short (8.3) form when that can be written in the code page;
+// neither: ERROR_INVALID_NAME. (GetTempPathA writes a name it cannot convert with question
+// marks, or with look-alikes that may name another user's folder.)
 DWORD setup_getTempDirectory(char* path, DWORD capacity, size_t* length);
 #endif
 

@@ -49,6 +49,21 @@ char* setup_getSystemText(DWORD code);
 DWORD setup_reportError(DWORD code);
 void setup_releaseNames();
 
+// ---- Runs nobody sees (window_station.cpp) -----------------------------------------------
+
+// Whether a window station of these UOI_FLAGS flags is shown to anybody (WSF_VISIBLE, 1). A
+// run on one that is not, as services and deployment agents start it, goes on as with
+// --quiet: a question or a dialog there waits for ever. When the flags cannot be read the
+// station counts as shown. Portable.
+constexpr bool setup_isVisibleStation(bool queried, DWORD flags)
+{
+    return !queried || (flags & 1) != 0;
+}
+#ifdef _WIN32
+// The same for this process's window station.
+bool setup_stationVisible();
+#endif
+
 // ---- The question on 64-bit Windows (wow64.cpp) -------------------------------------------
 
 // Asks whether to go on when a 32-bit build runs on 64-bit Windows. True when the run goes

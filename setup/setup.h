@@ -75,3 +75,16 @@ Fn setup_kernelProc(const char* name)
 
 wchar_t* setup_mbsToWcs(const char* text);
 char* setup_wcsToMbs(const wchar_t* text);
+
+#ifdef _WIN32
+// ---- The ANSI code page (convert.cpp, temp_path.cpp) --------------------------------------
+// Every narrow text here is in the code page the A functions take, GetACP(): UTF-8 from
+// Windows 10 1903 on (the manifest asks for it), the system's setting before.
+
+// The flags that keep WideCharToMultiByte from best-fit look-alikes; the call refuses them
+// for UTF-8, which needs none.
+inline DWORD setup_noBestFitFlags(UINT codePage)
+{
+    return codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+}
+#endif

@@ -85,8 +85,13 @@ bool pack_loadStub(const pack_Files& files, pack_Bytes* stub, pack_Compression* 
     return true;
 }
 
-// The stub's resources with the branding the options and the package give.
-bool pack_brandStub(const pack_Files& files, const pack_Bytes& stub, pack_Branding* branding, pack_Stub* edited)
+// The string-table entry of setup.exe's 32-bit question; without it nothing is asked.
+constexpr unsigned kPackQuestionString = 2;
+
+// The stub's resources with the branding the options and the package give, and without the
+// question when asked.
+bool pack_brandStub(const pack_Files& files, const pack_Bytes& stub, pack_Branding* branding, bool noQuestion,
+                    pack_Stub* edited)
 {
     std::string error = branding->keep ? "" : pack_brandingFromPackage(files.package.c_str(), branding);
     if (!error.empty()) {
@@ -94,8 +99,13 @@ bool pack_brandStub(const pack_Files& files, const pack_Bytes& stub, pack_Brandi
         return false;
     }
     std::string outputName = pack_fileName(files.output);
-    error = pack_readStub(stub, [&](std::vector<pack_Resource>* r) { pack_applyBranding(r, *branding, outputName); },
-                          edited);
+    auto edit = [&](std::vector<pack_Resource>* r) {
+        pack_applyBranding(r, *branding, outputName);
+        if (noQuestion) {
+            pack_dropString(r, kPackQuestionString);
+        }
+    };
+    error = pack_readStub(stub, edit, edited);
     if (!error.empty()) {
         pack_fail(files.stub.c_str(), error);
         return false;
@@ -197,7 +207,7 @@ int pack_run(int argc, const char* const argv[])
     pack_RemoveAtEnd removeStored{&stored};
     pack_WingetManifest manifest;
     bool done = pack_takeFiles(options.files, &files) && pack_loadStub(files, &stub, &how) &&
-                pack_brandStub(files, stub, &options.branding, &edited) &&
+                pack_brandStub(files, stub, &options.branding, options.noQuestion, &edited) &&
                 pack_prepareManifest(files, options.winget, stub, &manifest) &&
                 pack_choosePacked(files, options.storeCabinets, &stored) &&
                 pack_writeResult(files, edited, stored.empty() ? files.package.c_str() : stored.c_str(), how) &&

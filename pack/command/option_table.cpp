@@ -32,6 +32,10 @@ const pack_OptionDoc kPackOptions[] = {
     {"--store-cabinets", nullptr, kPackOptionPack,
      "Pack a temporary copy of PACKAGE whose compressed embedded cabinets are stored uncompressed, "
      "which xz compresses far better; PACKAGE is not changed. A signed package is refused."},
+    {"--no-architecture-question", nullptr, kPackOptionPack,
+     "A stub whose string tables, in every language, lack the question that a 32-bit setup.exe "
+     "asks on 64-bit Windows: for products that have no 64-bit version to recommend. The run then "
+     "asks nothing."},
     {"--winget-manifest", "DIR", kPackOptionPack,
      "Also write the three files of a winget manifest (schema 1.10.0) into DIR, from what the "
      "package says and the options below; needs --installer-url and --license."},

@@ -160,6 +160,14 @@ std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* 
             options->storeCabinets = true;
             continue;
         }
+        if (strcmp(option, "--no-architecture-question") == 0) {
+            options->noQuestion = true;
+            continue;
+        }
+        if (strcmp(option, "--no-architecture-question") == 0) {
+            options->noQuestion = true;
+            continue;
+        }
         bool threads = strcmp(option, "--threads") == 0;
         if (pack_wingetOption(option, i + 1 < argc ? argv[i + 1] : "", &options->winget)) {
             if (++i == argc || argv[i][0] == '\0') {

@@ -14,6 +14,7 @@ struct pack_Options {
     pack_Branding branding;          // what the options set; the package fills the rest
     uint32_t threads = 1;            // --threads: 1 as xz -T1, else the threaded encoder
     bool storeCabinets = false;      // --store-cabinets: packs a copy with them uncompressed
+    bool noQuestion = false;         // --no-architecture-question: the question's text dropped
     pack_WingetOptions winget;       // --winget-manifest DIR and its options; dir "" for none
     bool help = false;               // --help: the help, and nothing else
     bool version = false;            // --version as the only argument: the tool's version

@@ -129,3 +129,14 @@ using pack_ReadAt = std::function<bool(uint64_t offset, uint8_t* to, size_t size
 // The same found in a file of fileSize bytes read only where its headers and resource
 // directories lead: the payload's file offset and size. Returns "" or a one-line error.
 std::string pack_locatePayload(const pack_ReadAt& read, uint64_t fileSize, uint64_t* offset, uint32_t* size);
+
+// ---- String tables (string_table.cpp) ------------------------------------------------------
+
+constexpr uint16_t kPackRtString = 6;
+
+// A string-table block (16 texts, each a length and that many UTF-16 units) with its text
+// index (0-15) empty and the others as setup.exe reads them; a text cut off by the block's
+// end, and the texts behind it, are empty.
+pack_Bytes pack_stringBlockWithout(const pack_Bytes& block, unsigned index);
+// Empties string id in every language's block of resources.
+void pack_dropString(std::vector<pack_Resource>* resources, unsigned id);

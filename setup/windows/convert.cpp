@@ -1,12 +1,16 @@
-// Text conversion between the thread's ANSI code page and UTF-16. The copies are the
-// caller's to free.
+// Text conversion between the ANSI code page and UTF-16. The copies are the caller's to free.
+//
+// The code page is the one the A functions take (CP_ACP): UTF-8 where the manifest's
+// activeCodePage is honoured, the system's setting elsewhere. CP_THREAD_ACP follows the
+// thread's locale instead, which need not agree with it, and a path converted in one code
+// page but opened in another names another file.
 #include "setup.h"
 
 #include <stdlib.h>
 
 wchar_t* setup_mbsToWcs(const char* text)
 {
-    int units = MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, nullptr, 0);
+    int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
     if (units <= 0) {
         return nullptr;
     }
@@ -14,7 +18,7 @@ wchar_t* setup_mbsToWcs(const char* text)
     if (wide == nullptr) {
         return nullptr;
     }
-    if (MultiByteToWideChar(CP_THREAD_ACP, 0, text, -1, wide, units) <= 0) {
+    if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, units) <= 0) {
         free(wide);
         return nullptr;
     }
@@ -23,9 +27,11 @@ wchar_t* setup_mbsToWcs(const char* text)
 
 char* setup_wcsToMbs(const wchar_t* text)
 {
-    // Characters without an exact equivalent become the code page's default character.
-    constexpr DWORD flags = WC_NO_BEST_FIT_CHARS;
-    int bytes = WideCharToMultiByte(CP_THREAD_ACP, flags, text, -1, nullptr, 0, nullptr, nullptr);
+    // Characters without an exact equivalent become the code page's default character (none
+    // under UTF-8, which holds them all).
+    UINT codePage = GetACP();
+    DWORD flags = setup_noBestFitFlags(codePage);
+    int bytes = WideCharToMultiByte(codePage, flags, text, -1, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) {
         return nullptr;
     }
@@ -33,7 +39,7 @@ char* setup_wcsToMbs(const wchar_t* text)
     if (narrow == nullptr) {
         return nullptr;
     }
-    if (WideCharToMultiByte(CP_THREAD_ACP, flags, text, -1, narrow, bytes, nullptr, nullptr) <= 0) {
+    if (WideCharToMultiByte(codePage, flags, text, -1, narrow, bytes, nullptr, nullptr) <= 0) {
         free(narrow);
         return nullptr;
     }

@@ -58,6 +58,10 @@ static DWORD parseArguments()
 static DWORD run()
 {
     DWORD result = parseArguments();
+    // Set after the switches, which write the flag, and before anything is shown.
+    if (!setup_stationVisible()) {
+        g_quiet = 1;
+    }
     if (result != 0) {
         return result;
     }

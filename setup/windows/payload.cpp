@@ -25,23 +25,6 @@ static DWORD chooseDirectory(char* path, size_t* dirLen)
     return setup_getTempDirectory(path, TARGET_PATH_SIZE, dirLen);
 }
 
-DWORD setup_getTempDirectory(char* path, DWORD capacity, size_t* length)
-{
-    DWORD d = GetTempPathA(capacity, path);
-    if (d == 0) {
-        DWORD error = setup_lastErrorOr(ERROR_GEN_FAILURE);
-        SETUP_RECORD(error);
-        return error;
-    }
-    // A result that does not fit is the size the buffer would need, NUL included.
-    if (d >= capacity) {
-        SETUP_RECORD(ERROR_NOT_ENOUGH_MEMORY);
-        return ERROR_NOT_ENOUGH_MEMORY;
-    }
-    *length = d;
-    return ERROR_SUCCESS;
-}
-
 static HANDLE createTargetFile(const char* path, DWORD disposition)
 {
     // Delete access, so that a file left incomplete is removed through this handle, by no path.

@@ -7,11 +7,12 @@ int setup_convertWhole(const wchar_t* text, int length, UINT codePage, char* out
     if (length <= 0 || outSize <= 1) {
         return 0;
     }
-    // UTF-8 holds every text, and the call refuses these flags for it.
+    // UTF-8 holds every text but a broken one (a lone surrogate), and has no default
+    // character to report.
     BOOL usedDefault = FALSE;
     bool utf8 = codePage == CP_UTF8;
-    int n = WideCharToMultiByte(codePage, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, text, length, out,
-                                outSize - 1, nullptr, utf8 ? nullptr : &usedDefault);
+    int n = WideCharToMultiByte(codePage, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS, text,
+                                length, out, outSize - 1, nullptr, utf8 ? nullptr : &usedDefault);
     if (n <= 0 || usedDefault) {
         return 0;
     }

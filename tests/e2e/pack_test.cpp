@@ -1,10 +1,13 @@
 // setup-pack's results as Windows reads them: the resource tree through the loader's own
 // enumeration, the checksum through imagehlp, and the repacked executable run.
 #include "driver.h"
+#include "setup.h"
 
 #include <imagehlp.h>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace e2e;
 
@@ -147,4 +150,48 @@ TEST(Pack, StoredCabinetsInstallThePackagesFiles)
         remove.setupRun = false;
         EXPECT_EQ(runQuiet(remove), 0u);
     }
+}
+
+// setup-pack --no-architecture-question: the question's text is gone from the string table of
+// every language and nothing else changed; the run asks nothing (in the 64-bit prefix, where
+// it would) and installs.
+TEST(Pack, WithoutTheQuestionNothingIsAskedAndNothingElseChanged)
+{
+    Tree plain = resources(variantExe("demo")), without = resources(variantExe("noquestion"));
+    ASSERT_EQ(plain.size(), without.size());
+    int blocks = 0;
+    for (const auto& [key, bytes] : plain) {
+        const std::string& other = without[key];
+        if (key.rfind("#6/#1/", 0) != 0) {
+            EXPECT_TRUE(other == bytes) << key;
+            continue;
+        }
+        ++blocks;
+        auto block = [](const std::string& b) { return reinterpret_cast<const uint16_t*>(b.data()); };
+        for (unsigned index = 0; index < 16; ++index) {
+            size_t n = 0, m = 0;
+            const uint16_t* a = setup_stringInBlock(block(bytes), bytes.size() / 2, index, &n);
+            const uint16_t* b = setup_stringInBlock(block(other), other.size() / 2, index, &m);
+            if (index == 2) {
+                EXPECT_TRUE(a != nullptr && b == nullptr) << key;
+            } else {
+                EXPECT_TRUE(n == m && (a == nullptr) == (b == nullptr)
+                            && (a == nullptr || std::equal(a, a + n, b))) << key << " " << index;
+            }
+        }
+    }
+    EXPECT_EQ(blocks, 14);
+
+    QuestionsByHand byHand;  // a question would be an unexpected dialog
+    std::string temp = makeScratchDir("noquestion");
+    removeTree("C:\\No Question");
+    RunOptions o;
+    o.exe = variantExe("noquestion");
+    o.args = "/qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\No Question\"";
+    o.cwd = temp;
+    o.env = {{"TMP", temp}, {"TEMP", temp}};
+    EXPECT_EQ(runQuiet(o), 0u);
+    EXPECT_TRUE(fileExists("C:\\No Question\\readme.txt"));
+    removeTree("C:\\No Question");
+    removeTree(temp);
 }

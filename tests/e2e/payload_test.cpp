@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <msi.h>
+
 using namespace e2e;
 
 namespace {
@@ -348,4 +350,155 @@ TEST(StandIn, ALongDecodeShowsProgressUntilTheInstallerStarts)
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_FALSE(run.progress) << "a progress window with --quiet";
     EXPECT_TRUE(listFiles(temp).empty());
+}
+
+// ---- Names outside the ANSI code page ------------------------------------------------------
+// The driver runs in code page 1252 (the bench's locale gives it), which has none of these
+// letters; setup.exe runs in UTF-8, as its manifest asks.
+
+namespace {
+
+const char* const kNamesOutside1252[] = {u8"Ζωή", u8"Łukasz", u8"日本語"};
+const char kArgumentOutside1252[] = u8"NAME=\"Żółć ζωή 日本\"";
+
+void expectCodePage1252()
+{
+    EXPECT_EQ(GetACP(), 1252u) << "these cases are about names outside code page 1252";
+}
+
+} // namespace
+
+TEST(StandInCodePage, PathsAndArgumentsOutsideTheCodePageReachTheInstallerExactly)
+{
+    expectCodePage1252();
+    for (const char* name : kNamesOutside1252) {
+        std::string temp = makeScratchDir(name);
+        StandInRun run = runWithStandIn(std::string("--quiet /qn ") + kArgumentOutside1252, 0, temp);
+        EXPECT_EQ(run.exitCode, 0u) << name;
+        EXPECT_EQ(run.params, "/i \"" + temp + "\\setup.msi\" REINSTALLMODE=amus /qn "
+                              + kArgumentOutside1252);
+        // The installer could read the package by the path it was given.
+        EXPECT_NE(run.probe.find("read=0"), std::string::npos) << run.probe;
+        EXPECT_TRUE(listFiles(temp).empty()) << name;
+        removeTree(temp);
+    }
+}
+
+TEST(Payload, InstallsFromATemporaryDirectoryOutsideTheCodePage)
+{
+    expectCodePage1252();
+    std::string temp = makeScratchDir(kNamesOutside1252[0]);
+    std::string dir = installDir(u8"Ζωή Demo");
+    EXPECT_EQ(runQuiet(setupRun("demo", u8"--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Ζωή Demo\"",
+                                temp)),
+              0u);
+    expectInstalled(dir);
+    EXPECT_TRUE(listFiles(temp).empty());
+    removeTree(dir);
+    removeTree(temp);
+}
+
+// ---- A run that nobody sees ---------------------------------------------------------------
+// station.exe starts setup.exe on a desktop of a window station without WSF_VISIBLE, as a
+// service or a deployment agent does. Without --quiet such a run would ask its question (in
+// the 64-bit prefix) and show its error dialog there, and wait for ever.
+
+TEST(Payload, ARunNobodySeesAsksNothingShowsNothingAndEndsWithItsCode)
+{
+    QuestionsByHand byHand;  // a question on the driver's own desktop is a failure too
+    std::string temp = makeScratchDir("station");
+    std::string report = temp + "\\..\\vorlane-station.txt";
+    std::string dir = installDir("Unseen Demo");
+    for (const char* variant : {"demo", "failing"}) {
+        SCOPED_TRACE(variant);
+        DeleteFileA(report.c_str());
+        RunOptions o = setupRun(variant, "", temp);
+        o.exe = g_bin + "\\..\\station.exe";
+        o.args = "\"" + report + "\" \"" + variantExe(variant)
+               + "\" /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Unseen Demo\"";
+        o.setupRun = false;
+        DWORD code = runQuiet(o);
+        EXPECT_EQ(readFile(report), "visible=0 dialogs=0");
+        if (std::string(variant) == "demo") {
+            EXPECT_EQ(code, 0u);
+            expectInstalled(dir);
+        } else {
+            // The installer's failure, not the dialog's 0 nor the launcher's time-out.
+            EXPECT_NE(code, 0u);
+            EXPECT_NE(code, static_cast<DWORD>(ERROR_TIMEOUT));
+        }
+        EXPECT_TRUE(listFiles(temp).empty());
+    }
+    removeTree(dir);
+    removeTree(temp);
+}
+
+// ---- The command lines of the README's section for deployment ------------------------------
+
+namespace {
+
+const char kDemoProductCode[] = "{6B0F5F0E-2C43-4C9A-9D7E-3A1E51B6C101}";
+
+DWORD runSystemMsiexec(const std::string& args, const std::string& cwd)
+{
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    RunOptions o;
+    o.exe = std::string(system) + "\\msiexec.exe";
+    o.args = args;
+    o.cwd = cwd;
+    o.setupRun = false;
+    return runQuiet(o);
+}
+
+// The folder the installer takes the demo's files from for a repair, as it remembers it.
+std::string demoInstallSource()
+{
+    char source[MAX_PATH + 1] = {};
+    DWORD n = sizeof source;
+    return MsiGetProductInfoA(kDemoProductCode, INSTALLPROPERTY_INSTALLSOURCE, source, &n) == 0
+        ? source : "";
+}
+
+} // namespace
+
+// Intune and Configuration Manager: a silent install with the installer's log, found by its
+// ProductCode, and removed by it.
+TEST(Deploy, InstallsWithALogIsFoundByItsProductCodeAndUninstalls)
+{
+    std::string temp = makeScratchDir("deploy");
+    std::string log = temp + "\\..\\vorlane-deploy.log";
+    DeleteFileA(log.c_str());
+    EXPECT_EQ(runQuiet(setupRun("demo", "--quiet /qn /l*v \"" + log + "\"", temp)), 0u);
+    EXPECT_FALSE(readFile(log).empty()) << "no installer log at " << log;
+    EXPECT_EQ(MsiQueryProductStateA(kDemoProductCode), INSTALLSTATE_DEFAULT);
+    EXPECT_EQ(runSystemMsiexec(std::string("/x ") + kDemoProductCode + " /qn", temp), 0u);
+    EXPECT_EQ(MsiQueryProductStateA(kDemoProductCode), INSTALLSTATE_UNKNOWN);
+    DeleteFileA(log.c_str());
+    removeTree(temp);
+}
+
+// A repair that needs files looks for the package where it was installed from: after an
+// elevated run (a deployment tool's) that is the run's own folder, removed at its end; after
+// an install of the package decoded with --xzdec into a lasting folder, that folder.
+TEST(Deploy, TheInstallersSourceIsTheFolderThePackageWasIn)
+{
+    std::string temp = makeScratchDir("deploy-source");
+    RunOptions o = setupRun("demo", "--quiet /qn", temp);
+    o.elevated = true;
+    EXPECT_EQ(runQuiet(o), 0u);
+    std::string source = demoInstallSource();
+    EXPECT_EQ(source.compare(0, temp.size() + 7, temp + "\\setup-"), 0) << source;
+    EXPECT_FALSE(fileExists(source)) << source;
+
+    std::string lasting = installDir("Packages\\Vorlane Demo");
+    CreateDirectoryA("C:\\Packages", nullptr);
+    CreateDirectoryA(lasting.c_str(), nullptr);
+    RunOptions xzdec = setupRun("demo", "--quiet --xzdec", temp);
+    xzdec.cwd = lasting;
+    EXPECT_EQ(runQuiet(xzdec), 0u);
+    EXPECT_EQ(runSystemMsiexec("/i \"" + lasting + "\\setup.msi\" /qn", temp), 0u);
+    EXPECT_EQ(demoInstallSource(), lasting + "\\");
+    removeTree("C:\\Packages");
+    removeTree(temp);
 }

@@ -74,6 +74,19 @@ TEST_F(CommandLine, ArgumentTextStartsBehindTheProgramName)
     }
 }
 
+// This program runs in code page 1252, the bench's locale's (it has no manifest asking for
+// UTF-8, as setup.exe's does): a character of the code page keeps its form, one outside it
+// becomes the default character. In setup.exe's UTF-8 every character keeps its form (the
+// end-to-end case StandInCodePage). The rows above hold in any code page.
+TEST_F(CommandLine, InCodePage1252ACharacterOutsideItBecomesAQuestionMark)
+{
+    ASSERT_EQ(GetACP(), 1252u);
+    char* text = nullptr;
+    EXPECT_EQ(setup_getArgumentTextOf(L"setup.exe A=\u00e9\u0142", &text), 0u);
+    EXPECT_STREQ(text, " A=\xe9?");
+    free(text);
+}
+
 TEST_F(CommandLine, NoOrAnEmptyCommandLineGivesNoTextAndNoFailure)
 {
     char* text = reinterpret_cast<char*>(&text);

@@ -285,3 +285,38 @@ TEST_F(Payload, ExtractResourceHandsThePayloadOnOrNamesTheFailure)
 }
 
 } // namespace
+
+// This program runs in code page 1252 (it asks for no other), which lacks these letters:
+// GetTempPathA writes them as question marks, or as a look-alike ("Lukasz") that names
+// another folder. The directory's short name is taken instead; a directory without one (here:
+// one that does not exist) is refused.
+TEST_F(Payload, ATempDirectoryNamedOutsideTheCodePageIsTakenByItsShortName)
+{
+    ASSERT_EQ(GetACP(), 1252u);
+    CreateDirectoryA((dir_ + "\\Lukasz").c_str(), nullptr);
+    for (const char* name : {u8"Ζωή", u8"Łukasz", u8"日本語", u8"Ζωή-missing"}) {
+        SCOPED_TRACE(name);
+        bool exists = strcmp(name, u8"Ζωή-missing") != 0;
+        std::wstring dir = support::widen(dir_ + "\\" + name);
+        if (exists) {
+            CreateDirectoryW(dir.c_str(), nullptr);
+        }
+        SetEnvironmentVariableW(L"TMP", dir.c_str());
+        SetEnvironmentVariableW(L"TEMP", dir.c_str());
+        char path[MAX_PATH + 1];
+        size_t length = 0;
+        DWORD result = setup_getTempDirectory(path, sizeof path, &length);
+        if (!exists) {
+            EXPECT_EQ(result, static_cast<DWORD>(ERROR_INVALID_NAME));
+            EXPECT_EQ(setup_getErrorCode(), static_cast<DWORD>(ERROR_INVALID_NAME));
+            continue;
+        }
+        ASSERT_EQ(result, 0u);
+        EXPECT_EQ(length, strlen(path));
+        wchar_t* wide = setup_mbsToWcs(path);
+        wchar_t named[MAX_PATH + 1] = {};
+        GetLongPathNameW(wide, named, MAX_PATH + 1);
+        free(wide);
+        EXPECT_EQ(std::wstring(named), dir + L"\\") << path;
+    }
+}
