@@ -183,8 +183,9 @@ TEST(Pack, WithoutTheQuestionNothingIsAskedAndNothingElseChanged)
     EXPECT_EQ(blocks, 14);
 
     QuestionsByHand byHand;  // a question would be an unexpected dialog
-    std::string temp = makeScratchDir("noquestion");
-    removeTree("C:\\No Question");
+    Scratch scratch;
+    std::string temp = scratch.dir("noquestion");
+    scratch.own("C:\\No Question");
     RunOptions o;
     o.exe = variantExe("noquestion");
     o.args = "/qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\No Question\"";
@@ -192,6 +193,4 @@ TEST(Pack, WithoutTheQuestionNothingIsAskedAndNothingElseChanged)
     o.env = {{"TMP", temp}, {"TEMP", temp}};
     EXPECT_EQ(runQuiet(o), 0u);
     EXPECT_TRUE(fileExists("C:\\No Question\\readme.txt"));
-    removeTree("C:\\No Question");
-    removeTree(temp);
 }

@@ -371,8 +371,9 @@ void expectCodePage1252()
 TEST(StandInCodePage, PathsAndArgumentsOutsideTheCodePageReachTheInstallerExactly)
 {
     expectCodePage1252();
+    Scratch scratch;
     for (const char* name : kNamesOutside1252) {
-        std::string temp = makeScratchDir(name);
+        std::string temp = scratch.dir(name);
         StandInRun run = runWithStandIn(std::string("--quiet /qn ") + kArgumentOutside1252, 0, temp);
         EXPECT_EQ(run.exitCode, 0u) << name;
         EXPECT_EQ(run.params, "/i \"" + temp + "\\setup.msi\" REINSTALLMODE=amus /qn "
@@ -380,22 +381,20 @@ TEST(StandInCodePage, PathsAndArgumentsOutsideTheCodePageReachTheInstallerExactl
         // The installer could read the package by the path it was given.
         EXPECT_NE(run.probe.find("read=0"), std::string::npos) << run.probe;
         EXPECT_TRUE(listFiles(temp).empty()) << name;
-        removeTree(temp);
     }
 }
 
 TEST(Payload, InstallsFromATemporaryDirectoryOutsideTheCodePage)
 {
     expectCodePage1252();
-    std::string temp = makeScratchDir(kNamesOutside1252[0]);
-    std::string dir = installDir(u8"Ζωή Demo");
+    Scratch scratch;
+    std::string temp = scratch.dir(kNamesOutside1252[0]);
+    std::string dir = scratch.own(u8"C:\\Ζωή Demo");
     EXPECT_EQ(runQuiet(setupRun("demo", u8"--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Ζωή Demo\"",
                                 temp)),
               0u);
     expectInstalled(dir);
     EXPECT_TRUE(listFiles(temp).empty());
-    removeTree(dir);
-    removeTree(temp);
 }
 
 // ---- A run that nobody sees ---------------------------------------------------------------
@@ -406,9 +405,10 @@ TEST(Payload, InstallsFromATemporaryDirectoryOutsideTheCodePage)
 TEST(Payload, ARunNobodySeesAsksNothingShowsNothingAndEndsWithItsCode)
 {
     QuestionsByHand byHand;  // a question on the driver's own desktop is a failure too
-    std::string temp = makeScratchDir("station");
+    Scratch scratch;
+    std::string temp = scratch.dir("station");
     std::string report = temp + "\\..\\vorlane-station.txt";
-    std::string dir = installDir("Unseen Demo");
+    std::string dir = scratch.own("C:\\Unseen Demo");
     for (const char* variant : {"demo", "failing"}) {
         SCOPED_TRACE(variant);
         DeleteFileA(report.c_str());
@@ -429,8 +429,7 @@ TEST(Payload, ARunNobodySeesAsksNothingShowsNothingAndEndsWithItsCode)
         }
         EXPECT_TRUE(listFiles(temp).empty());
     }
-    removeTree(dir);
-    removeTree(temp);
+    DeleteFileA(report.c_str());
 }
 
 // ---- The command lines of the README's section for deployment ------------------------------
@@ -466,7 +465,8 @@ std::string demoInstallSource()
 // ProductCode, and removed by it.
 TEST(Deploy, InstallsWithALogIsFoundByItsProductCodeAndUninstalls)
 {
-    std::string temp = makeScratchDir("deploy");
+    Scratch scratch;
+    std::string temp = scratch.dir("deploy");
     std::string log = temp + "\\..\\vorlane-deploy.log";
     DeleteFileA(log.c_str());
     EXPECT_EQ(runQuiet(setupRun("demo", "--quiet /qn /l*v \"" + log + "\"", temp)), 0u);
@@ -475,7 +475,6 @@ TEST(Deploy, InstallsWithALogIsFoundByItsProductCodeAndUninstalls)
     EXPECT_EQ(runSystemMsiexec(std::string("/x ") + kDemoProductCode + " /qn", temp), 0u);
     EXPECT_EQ(MsiQueryProductStateA(kDemoProductCode), INSTALLSTATE_UNKNOWN);
     DeleteFileA(log.c_str());
-    removeTree(temp);
 }
 
 // A repair that needs files looks for the package where it was installed from: after an
@@ -483,7 +482,8 @@ TEST(Deploy, InstallsWithALogIsFoundByItsProductCodeAndUninstalls)
 // an install of the package decoded with --xzdec into a lasting folder, that folder.
 TEST(Deploy, TheInstallersSourceIsTheFolderThePackageWasIn)
 {
-    std::string temp = makeScratchDir("deploy-source");
+    Scratch scratch;
+    std::string temp = scratch.dir("deploy-source");
     RunOptions o = setupRun("demo", "--quiet /qn", temp);
     o.elevated = true;
     EXPECT_EQ(runQuiet(o), 0u);
@@ -491,7 +491,7 @@ TEST(Deploy, TheInstallersSourceIsTheFolderThePackageWasIn)
     EXPECT_EQ(source.compare(0, temp.size() + 7, temp + "\\setup-"), 0) << source;
     EXPECT_FALSE(fileExists(source)) << source;
 
-    std::string lasting = installDir("Packages\\Vorlane Demo");
+    std::string lasting = scratch.own("C:\\Packages") + "\\Vorlane Demo";
     CreateDirectoryA("C:\\Packages", nullptr);
     CreateDirectoryA(lasting.c_str(), nullptr);
     RunOptions xzdec = setupRun("demo", "--quiet --xzdec", temp);
@@ -499,6 +499,4 @@ TEST(Deploy, TheInstallersSourceIsTheFolderThePackageWasIn)
     EXPECT_EQ(runQuiet(xzdec), 0u);
     EXPECT_EQ(runSystemMsiexec("/i \"" + lasting + "\\setup.msi\" /qn", temp), 0u);
     EXPECT_EQ(demoInstallSource(), lasting + "\\");
-    removeTree("C:\\Packages");
-    removeTree(temp);
 }
