@@ -124,4 +124,10 @@ std::string binaryDir()
     return dir;
 }
 
+bool underWine()
+{
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 } // namespace support

@@ -24,4 +24,8 @@ void removeTree(const std::string& dir);
 // The build tree, as a test executable in <build>\tests finds it.
 std::string binaryDir();
 
+// Whether the tests run under Wine (ntdll exports wine_get_version) rather than on Windows,
+// for the cases where Wine does not enforce what Windows does.
+bool underWine();
+
 } // namespace support
