@@ -1,0 +1,31 @@
+# cmake -DX86=TREE -DX64=TREE -DCMD=run-tests.cmd -DOUT=KIT.zip -P test-kit.cmake
+# Puts the test programs of the two Windows build trees and what they read into KIT.zip, under
+# x86/ and x64/ in the trees' own layout (a test program finds the build by its own path), with
+# run-tests.cmd at the top.
+get_filename_component(name ${OUT} NAME_WE)
+get_filename_component(dir ${OUT} DIRECTORY)
+set(top ${dir}/${name})
+file(REMOVE_RECURSE ${top})
+foreach(arch x86 x64)
+  string(TOUPPER ${arch} var)
+  set(tree ${${var}})
+  foreach(file setup.exe setup-stub.exe setup-pack.exe bspatch/bspatch.exe examples/demo.msi
+          tests/unit_portable.exe tests/unit_windows.exe tests/e2e/setup_e2e.exe
+          tests/e2e/parent.exe tests/e2e/runwait.exe tests/e2e/msiexec_standin.exe
+          tests/e2e/demo.xz tests/e2e/not-msi.bin tests/e2e/not-msi.bin.xz tests/e2e/bin
+          tests/cabinets tests/acme/acme.msi)
+    get_filename_component(sub ${file} DIRECTORY)
+    file(COPY ${tree}/${file} DESTINATION ${top}/${arch}/${sub})
+  endforeach()
+endforeach()
+# Line ends as cmd.exe reads them best.
+file(READ ${CMD} text)
+string(REGEX REPLACE "\r?\n" "\r\n" text "${text}")
+file(WRITE ${top}/run-tests.cmd "${text}")
+file(REMOVE ${OUT})
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar cf ${OUT} --format=zip ${name}
+                WORKING_DIRECTORY ${dir} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "could not write ${OUT}")
+endif()
+file(REMOVE_RECURSE ${top})
