@@ -7,7 +7,7 @@ set(VORLANE_TEST_KIT ${rel}/setup-tests-${VORLANE_RELEASE_VERSION}-windows.zip)
 set(kit_targets setup setup_stub setup-pack bspatch unit_portable unit_windows setup_e2e)
 add_custom_target(test_kit
   COMMAND ${CMAKE_COMMAND} --build ${i686} --target ${kit_targets}
-  COMMAND ${CMAKE_COMMAND} -DX86=${i686} -DX64=${CMAKE_BINARY_DIR} -DCMD=${files}/run-tests.cmd
+  COMMAND ${CMAKE_COMMAND} -DX86=${i686} -DX64=${CMAKE_BINARY_DIR} -DCMD=${files}/run-tests.cmd -DOBJDUMP=${CMAKE_OBJDUMP}
           -DOUT=${VORLANE_TEST_KIT} -P ${files}/test-kit.cmake
   WORKING_DIRECTORY ${rel}
   COMMENT "Making the test kit ${VORLANE_TEST_KIT}"

@@ -124,6 +124,12 @@ std::string binaryDir()
     return dir;
 }
 
+std::string inBuild(const std::string& path)
+{
+    const std::string built = VORLANE_BINARY_DIR;
+    return path.compare(0, built.size(), built) == 0 ? binaryDir() + path.substr(built.size()) : path;
+}
+
 bool underWine()
 {
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
