@@ -24,6 +24,7 @@ root=$VORLANE_WINE10_ROOT
 # The source tree as a shared mount of its own: the copy in the root follows later mounts.
 mount --bind "$top" "$top"
 mount --make-shared "$top"
+shopt -s nullglob
 for tree in "$top"/build/windows*/; do
   mkdir -p "$tree/wine" "$tree/wine-10"
   mount --bind "$tree/wine-10" "$tree/wine"
