@@ -2,7 +2,7 @@
 # Puts the test programs of the two Windows build trees and what they read into KIT.zip, under
 # x86/ and x64/ in the trees' own layout (a test program finds the build by its own path), with
 # run-tests.cmd at the top.
-get_filename_component(name ${OUT} NAME_WE)
+get_filename_component(name ${OUT} NAME_WLE)
 get_filename_component(dir ${OUT} DIRECTORY)
 set(top ${dir}/${name})
 file(REMOVE_RECURSE ${top})
