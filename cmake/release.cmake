@@ -105,3 +105,5 @@ add_custom_target(release
   COMMENT "Making the release files in ${rel}"
   VERBATIM)
 add_dependencies(release setup_pack_native setup_stub setup-pack)
+
+include(cmake/test-kit.cmake)

@@ -5,6 +5,7 @@
 // perhaps somebody else's. Under the UTF-8 code page every name converts; before Windows 10
 // 1903 the directory's short name, where the volume keeps one, is written in plain letters.
 #include "package.h"
+#include "report.h"
 
 #include <stdlib.h>
 #include <string.h>

@@ -207,27 +207,35 @@ static std::wstring environmentBlock(const RunOptions& options)
     return out;
 }
 
-// The limited token linked to the driver's elevated one, or null when there is none.
-static HANDLE limitedToken()
+// The token linked to the driver's own when that is of the given kind (the limited twin of an
+// elevated token, or the elevated twin of a limited one), or null. Wine 8 starts the driver
+// elevated, as run-tests.cmd is on Windows; Wine 10 starts it limited, as Windows starts an
+// administrator's programs, and hands out the elevated twin.
+static HANDLE linkedToken(TOKEN_ELEVATION_TYPE own)
 {
-    static HANDLE token = [] {
-        HANDLE own = nullptr;
-        TOKEN_LINKED_TOKEN linked = {};
-        DWORD size = 0;
-        TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
-        if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own)
-            && GetTokenInformation(own, TokenElevationType, &type, sizeof type, &size)
-            && type == TokenElevationTypeFull
-            && GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)) {
-            CloseHandle(own);
-            return linked.LinkedToken;
-        }
-        if (own != nullptr) {
-            CloseHandle(own);
-        }
-        return static_cast<HANDLE>(nullptr);
-    }();
-    return token;
+    HANDLE token = nullptr;
+    TOKEN_LINKED_TOKEN linked = {};
+    DWORD size = 0;
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)
+        && GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size)
+        && type == own
+        && GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size)) {
+        CloseHandle(token);
+        return linked.LinkedToken;
+    }
+    if (token != nullptr) {
+        CloseHandle(token);
+    }
+    return nullptr;
+}
+
+// The token a run starts with; null: the driver's own.
+static HANDLE runToken(bool elevated)
+{
+    static HANDLE limited = linkedToken(TokenElevationTypeFull);
+    static HANDLE full = linkedToken(TokenElevationTypeLimited);
+    return elevated ? full : limited;
 }
 
 Child start(const RunOptions& options)
@@ -243,7 +251,7 @@ Child start(const RunOptions& options)
     PROCESS_INFORMATION pi = {};
     Child child;
     std::wstring cwd = widen(options.cwd);
-    HANDLE token = options.elevated ? nullptr : limitedToken();
+    HANDLE token = runToken(options.elevated);
     BOOL started = token != nullptr
         ? CreateProcessAsUserW(token, exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
                                CREATE_UNICODE_ENVIRONMENT, &env[0],

@@ -34,8 +34,8 @@ struct RunOptions {
     // Whether exe is a setup.exe started with args, whose 32-bit question is then checked:
     // not a program that starts setup.exe itself.
     bool setupRun = true;
-    // Wine starts every process elevated; a run is started with the limited twin of the
-    // driver's token unless it asks for the elevated one.
+    // A run is started with the limited token of the driver's user unless it asks for the
+    // elevated one (whichever of the two the driver was started with).
     bool elevated = false;
 };
 

@@ -1,7 +1,7 @@
 // setup-pack's results as Windows reads them: the resource tree through the loader's own
 // enumeration, the checksum through imagehlp, and the repacked executable run.
 #include "driver.h"
-#include "setup.h"
+#include "report.h"
 
 #include <imagehlp.h>
 

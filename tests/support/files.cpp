@@ -145,4 +145,16 @@ std::string binaryDir()
     return dir;
 }
 
+std::string inBuild(const std::string& path)
+{
+    const std::string built = VORLANE_BINARY_DIR;
+    return path.compare(0, built.size(), built) == 0 ? binaryDir() + path.substr(built.size()) : path;
+}
+
+bool underWine()
+{
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 } // namespace support

@@ -44,4 +44,12 @@ private:
 // The build tree, as a test executable in <build>\tests finds it.
 std::string binaryDir();
 
+// A path into the build tree as the build wrote it down (setup.gen\package.txt), found where
+// the tree is now: where the test programs are (a build tree, or the test kit's copy of it).
+std::string inBuild(const std::string& path);
+
+// Whether the tests run under Wine (ntdll exports wine_get_version) rather than on Windows,
+// for the cases where Wine does not enforce what Windows does.
+bool underWine();
+
 } // namespace support

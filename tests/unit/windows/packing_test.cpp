@@ -67,7 +67,7 @@ TEST_F(Packing, OneStreamOfTheDecoderForm)
 
 TEST_F(Packing, DecodesToThePackedPackage)
 {
-    std::string packageName = readFile(binaryDir() + "\\setup.gen\\package.txt");
+    std::string packageName = support::inBuild(readFile(binaryDir() + "\\setup.gen\\package.txt"));
     ASSERT_FALSE(packageName.empty());
     std::string package = readFile(packageName);
     ASSERT_FALSE(package.empty()) << packageName;

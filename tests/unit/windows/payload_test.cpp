@@ -259,7 +259,7 @@ TEST_F(Payload, ExtractResourceHandsThePayloadOnOrNamesTheFailure)
     DWORD error = 12345;
     EXPECT_EQ(setup_extractResource(setup, RT_RCDATA, MAKEINTRESOURCEA(12), &error), 0);
     EXPECT_EQ(error, 0u);
-    std::string package = readFile(bin + "\\setup.gen\\package.txt");
+    std::string package = support::inBuild(readFile(bin + "\\setup.gen\\package.txt"));
     EXPECT_TRUE(readFile(dir_ + "\\" + derivedName_) == readFile(package));
     DeleteFileA((dir_ + "\\" + derivedName_).c_str());
 
