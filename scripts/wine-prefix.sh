@@ -32,5 +32,11 @@ if [ -n "$standin" ]; then
 fi
 # Warm it: a server that stays up, and Wine's helper processes started away from any pipe.
 # (-p fails harmlessly when the server already runs; its output must not hold a caller's pipe.)
+# A warm-up that hangs (seen once with Wine 10 on a heavily loaded machine) is ended and tried
+# once more with a fresh server, rather than holding every test of the prefix until its time-out.
 wineserver -p >/dev/null 2>&1 </dev/null || true
-"$VORLANE_WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
+if ! timeout 90 "$VORLANE_WINE" cmd /c exit >/dev/null 2>&1 </dev/null; then
+  wineserver -k >/dev/null 2>&1 </dev/null || true
+  wineserver -p >/dev/null 2>&1 </dev/null || true
+  timeout 90 "$VORLANE_WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true
+fi
