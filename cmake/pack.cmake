@@ -15,10 +15,11 @@ set(VORLANE_ICON ${CMAKE_BINARY_DIR}/setup.ico)
 execute_process(COMMAND ${VORLANE_PERL} ${PROJECT_SOURCE_DIR}/scripts/make-icon.pl ${VORLANE_ICON}
   COMMAND_ERROR_IS_FATAL ANY)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make-icon.pl)
-# The manifest as the executables carry it: without the layout's line breaks and indentation,
-# which mean nothing to the XML reader and would cost the 96 KiB stub its last free block.
+# The manifest as the executables carry it: without comments, line breaks and indentation,
+# which mean nothing to the XML reader and would cost the stub blocks of its size.
 set(VORLANE_MANIFEST ${CMAKE_BINARY_DIR}/setup.manifest)
 file(READ ${VORLANE_RESOURCES}/setup.manifest manifest)
+string(REGEX REPLACE "<!--([^-]|-[^-])*-->" "" manifest "${manifest}")
 string(REGEX REPLACE ">[ \n]+<" "><" manifest "${manifest}")
 string(REGEX REPLACE "[ \n]+" " " manifest "${manifest}")
 string(STRIP "${manifest}" manifest)

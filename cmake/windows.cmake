@@ -27,11 +27,12 @@ add_library(setup_win STATIC
   setup/package_file.cpp
   setup/private_folder.cpp
   setup/xz_decode.cpp
+  setup/zone_mark.cpp
   setup/progress_window.cpp
   setup/msiexec.cpp
 )
 target_compile_options(setup_win PRIVATE ${VORLANE_PRODUCT_FLAGS})
-target_link_libraries(setup_win PUBLIC setup_portable LibLZMA::LibLZMA shell32 ole32 user32 advapi32 kernel32)
+target_link_libraries(setup_win PUBLIC setup_portable LibLZMA::LibLZMA shell32 ole32 user32 gdi32 advapi32 kernel32)
 
 # The kinds of Wine prefix the build's programs run in: a 32-bit build in a 32-bit prefix and,
 # as a WOW64 process, in a 64-bit one; a 64-bit build in a 64-bit prefix.

@@ -154,8 +154,7 @@ static DWORD decodeAndInstall(const void* payload, DWORD size, const char* kind,
         return result;
     }
     if (g_xzdec) {
-        CloseHandle(file);
-        return ERROR_SUCCESS;
+        return setup_keepDecodedPackage(path, file);
     }
     // The parent is waited for while the file is still open and shared with nobody.
     if (g_waitParent) {

@@ -57,6 +57,13 @@ Fn setup_kernelProc(const char* name)
 {
     return reinterpret_cast<Fn>(setup_getKernelProc(name));
 }
+// The same from user32, which the program imports and so has loaded.
+void* setup_getUserProc(const char* name);
+template <typename Fn>
+Fn setup_userProc(const char* name)
+{
+    return reinterpret_cast<Fn>(setup_getUserProc(name));
+}
 #endif
 
 // ---- Text conversion (convert.cpp, Windows only) -------------------------------------------
@@ -107,7 +114,8 @@ int setup_chooseText(const wchar_t* uiText, int uiLength, const wchar_t* english
 // String-table entry id of this executable in the ANSI code page: in the user's UI language
 // as the resource loader picks it, or in English (United States) when the ANSI code page
 // cannot show that text. Returns the length, 0 when there is no such text; nothing recorded.
-int setup_loadText(UINT id, char* out, int outSize);
+// With arm64, the text as setup_deriveArm64Text makes it.
+int setup_loadText(UINT id, char* out, int outSize, bool arm64 = false);
 #endif
 
 // ---- Names of the running executable and the error report (error_report.cpp) -------------
@@ -294,3 +302,68 @@ void setup_progressBegin(DWORD total);
 void setup_progressStep(DWORD done);
 void setup_progressEnd();
 #endif
+
+// ---- The machine question (machine_rules.cpp portable; wow64.cpp Windows) ------------------
+// A 32-bit build on 64-bit Windows asks entry 2 of the string table, which names x64; on an
+// ARM64 machine it asks the same text with ARM64 in the place of x64.
+
+enum setup_Wow64Ask { SETUP_ASK_NONE, SETUP_ASK_X64, SETUP_ASK_ARM64 };
+constexpr unsigned SETUP_MACHINE_ARM64 = 0xAA64;   // IMAGE_FILE_MACHINE_ARM64
+
+// What a process asks: wow64 whether it runs under WOW64, nativeMachine the system's machine
+// (IMAGE_FILE_MACHINE_*) or 0 where the system does not tell it.
+int setup_wow64Question(int wow64, unsigned nativeMachine);
+
+// text (length UTF-16 units) with every "x64" replaced by "ARM64", into out (outSize units,
+// no NUL added). Returns its length; 0 when text is empty or the result does not fit.
+size_t setup_deriveArm64Text(const uint16_t* text, size_t length, uint16_t* out, size_t outSize);
+
+// ---- The mark of the web on what --xzdec keeps (zone_mark_rules.cpp portable;
+// zone_mark.cpp Windows) ---------------------------------------------------------------------
+// A setup.exe from the internet carries the system's mark in its Zone.Identifier stream; the
+// package it decodes for the user to keep carries a copy on, so that decoding strips nothing.
+
+constexpr size_t SETUP_ZONE_MARK_MAX = 4096;   // bytes of setup.exe's own mark copied at most
+// The mark of a file from the internet, for a mark of setup.exe that cannot be copied.
+constexpr char SETUP_ZONE_MARK_MINIMAL[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
+enum setup_ZoneMark { SETUP_ZONE_NONE, SETUP_ZONE_COPY, SETUP_ZONE_MINIMAL };
+
+// The package's mark (setup_ZoneMark) from the look at setup.exe's own: openError the code of
+// opening the stream (0: it opened), readError that of reading it, size the bytes read (more
+// than SETUP_ZONE_MARK_MAX: it is longer).
+int setup_zoneMarkFrom(DWORD openError, DWORD readError, size_t size);
+
+// Whether that mark is written on the destination's volume, whose flags are volumeFlags when
+// volumeKnown (GetVolumeInformation's).
+bool setup_zoneMarkWritten(int mark, bool volumeKnown, DWORD volumeFlags);
+
+#ifdef _WIN32
+// setup.exe's own mark: its bytes in mark (SETUP_ZONE_MARK_MAX + 1 bytes), their count in
+// *size; returns the package's mark (setup_ZoneMark).
+int setup_readOwnZoneMark(char* mark, size_t* size);
+
+// Writes size bytes of mark as the Zone.Identifier stream of the package at path, the file id
+// names; when that fails, the package is removed. Failures are recorded.
+DWORD setup_writeZoneMark(const char* path, const setup_FileId& id, const void* mark,
+                          DWORD size);
+
+// The end of a --xzdec decoding into file at path: the package is closed and kept, marked
+// where setup.exe is.
+DWORD setup_keepDecodedPackage(const char* path, HANDLE file);
+
+// Writes all size bytes to file, again after a write that takes only part; records a failure
+// (xz_decode.cpp).
+DWORD setup_writeAll(HANDLE file, const void* data, DWORD size);
+#endif
+
+// ---- The progress window's size by the screen's DPI (progress_rules.cpp portable) ----------
+// Figures at 96 dots per inch, the system's unit, scaled to the DPI of the monitor the window
+// is on: the program declares itself aware of it, so the system no longer stretches it.
+
+constexpr int SETUP_PROGRESS_CLIENT_WIDTH = 352;
+constexpr int SETUP_PROGRESS_CLIENT_HEIGHT = 60;
+constexpr int SETUP_PROGRESS_MARGIN = 16;   // around the bar
+
+// value pixels at 96 DPI (0 to 32767) at dpi instead, rounded to the nearest; a DPI of 0 or
+// above 65535 counts as 96, a value out of range stays as it is.
+int setup_scaleToDpi(int value, unsigned dpi);
