@@ -101,7 +101,7 @@ ${payload_line}
   target_compile_options(${S_NAME} PRIVATE ${VORLANE_PRODUCT_FLAGS})
   target_link_libraries(${S_NAME} PRIVATE setup_win)
   # Stripped, ASLR and DEP, and no link time stamp, so that a build can be reproduced.
-  target_link_options(${S_NAME} PRIVATE -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
+  target_link_options(${S_NAME} PRIVATE -flto -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
                       -Wl,--no-insert-timestamp)
   if(VORLANE_ARCH STREQUAL "i686")
     # Large-address-aware: on 64-bit Windows the process gets 4 GiB of address space instead of

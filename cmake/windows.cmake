@@ -11,9 +11,11 @@ set_property(TARGET LibLZMA::LibLZMA APPEND PROPERTY INTERFACE_COMPILE_DEFINITIO
 # Everything links statically: the executables need no DLL but the system's.
 add_link_options(-static)
 
-# The product code stays lean: no exceptions, no RTTI, unused sections dropped.
+# The product code stays lean: no exceptions, no RTTI, unused sections dropped, and optimised
+# across its files when a setup executable is linked (-flto: about 1.8 KiB less code in the
+# 32-bit stub); the objects keep their machine code too, for the test programs' links.
 set(VORLANE_PRODUCT_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-    -ffunction-sections -fdata-sections)
+    -ffunction-sections -fdata-sections -flto -ffat-lto-objects)
 
 add_library(setup_win STATIC
   setup/convert.cpp
