@@ -98,7 +98,7 @@ ${payload_line}
   if(TARGET vorlane_examples)
     add_dependencies(${S_NAME} vorlane_examples)
   endif()
-  target_compile_options(${S_NAME} PRIVATE ${VORLANE_PRODUCT_FLAGS})
+  target_compile_options(${S_NAME} PRIVATE ${VORLANE_SETUP_FLAGS})
   target_link_libraries(${S_NAME} PRIVATE setup_win)
   # Stripped, ASLR and DEP, and no link time stamp, so that a build can be reproduced.
   target_link_options(${S_NAME} PRIVATE -flto -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
