@@ -62,11 +62,15 @@ shot() {
   shift 2
   "$VORLANE_WINE" "$@" >/dev/null 2>&1 &
   local pid=$! win
-  # A run of a payload asks its question first: answered Yes (the default button).
-  if [ "${answer:-}" ]; then
-    win=$(window "$answer")
-    [ -n "$win" ] && xdotool key --window "$win" Return
-  fi
+  # A run of a payload asks its question first: answered Yes (the default button), again
+  # until the window looked for shows.
+  for _ in $(seq 100); do
+    [ -n "${answer:-}" ] || break
+    win=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1) && [ -n "$win" ] && break
+    win=$(xdotool search --onlyvisible --name "$answer" 2>/dev/null | head -n 1) \
+      && [ -n "$win" ] && { xdotool key --window "$win" Return 2>/dev/null || true; }
+    sleep 0.2
+  done
   win=$(window "$title")
   [ -n "$win" ] || { echo "no dialog from $*" >&2; kill $pid; return 1; }
   sleep 1
@@ -77,17 +81,22 @@ shot() {
   wineserver -k 2>/dev/null || true
   echo "wrote $out"
 }
+# dpi N: the prefix's screen at N DPI (LogPixels, read as its server starts); 96 when the
+# script ends, whatever happened.
+dpi() {
+  "$VORLANE_WINE" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+    /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 </dev/null
+  wineserver -k 2>/dev/null || true
+  wineserver -w
+}
+trap 'dpi 96; kill $xvfb 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
+dpi 96
 # Without a payload: the question comes first; with --xzdec there is none, and the missing
 # payload is reported.
 shot docs/error-dialog.png '^setup$' 'C:\Vorlane\setup.exe' --xzdec
 shot docs/wow64-question.png 'Vorlane.setup[.]exe$' 'C:\Vorlane\setup.exe'
-# The progress window of a long decode, at 96 DPI and, with the prefix's DPI set (LogPixels,
-# read as the server starts), at 192.
-fonts='HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'
-for dpi in 96 192; do
-  "$VORLANE_WINE" reg add "$fonts" /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1 </dev/null
-  wineserver -k 2>/dev/null || true
-  wineserver -w
-  answer='Vorlane.slow.setup[.]exe$' shot docs/progress-$dpi.png '^setup$' 'C:\Vorlane\slow\setup.exe' /qn
+# The progress window of a long decode, at 96 DPI and at 192.
+for d in 96 192; do
+  dpi $d
+  answer='Vorlane.slow.setup[.]exe$' shot docs/progress-$d.png '^setup$' 'C:\Vorlane\slow\setup.exe' /qn
 done
-"$VORLANE_WINE" reg add "$fonts" /v LogPixels /t REG_DWORD /d 96 /f >/dev/null 2>&1 </dev/null

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 using namespace e2e;
 
 TEST(HighDpi, TheProgressWindowsClientAreaIsThe96DpiOneScaled)
@@ -12,6 +14,9 @@ TEST(HighDpi, TheProgressWindowsClientAreaIsThe96DpiOneScaled)
     HDC screen = GetDC(nullptr);
     int dpi = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
+    // The DPI the entry set (VORLANE_DPI), or the prefix's own.
+    const char* set = getenv("VORLANE_DPI");
+    ASSERT_EQ(dpi, set != nullptr ? atoi(set) : 96) << "the prefix's DPI";
     std::string temp = makeScratchDir("dpi");
     RunOptions o;
     o.exe = variantExe("slow");
