@@ -246,6 +246,9 @@ struct setup_FileId {
 #ifdef _WIN32
 DWORD setup_randomBytes(void* out, ULONG size);
 DWORD setup_getFileId(HANDLE file, setup_FileId* id);
+// Closes a package just written, its file id taken first into *id; one whose id cannot be
+// read is removed, since nothing could tell it later from a file put in its place.
+DWORD setup_closeWritten(HANDLE file, setup_FileId* id);
 // Opens the package at path for reading, shared for reading only, and checks that it is the
 // file id names and that its digest under key is expected. The lock stays open in *lock.
 DWORD setup_lockPackage(const char* path, const setup_FileId& id, const uint32_t* key,

@@ -86,13 +86,10 @@ DWORD setup_keepDecodedPackage(const char* path, HANDLE file)
     // The stream is written once the package is closed: whether a stream opens beside a data
     // stream held open and shared with nobody is the file system's affair.
     setup_FileId id;
-    DWORD result = setup_getFileId(file, &id);
+    DWORD result = setup_closeWritten(file, &id);
     if (result != ERROR_SUCCESS) {
-        setup_removeThroughHandle(file);
-        CloseHandle(file);
         return result;
     }
-    CloseHandle(file);
     if (kind == SETUP_ZONE_MINIMAL) {
         size = sizeof SETUP_ZONE_MARK_MINIMAL - 1;
         memcpy(mark, SETUP_ZONE_MARK_MINIMAL, size);
