@@ -5,4 +5,4 @@ add_custom_target(docs
   COMMAND ${PROJECT_SOURCE_DIR}/scripts/screenshots.sh ${CMAKE_BINARY_DIR}
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
   USES_TERMINAL)
-add_dependencies(docs e2e_nopayload)
+add_dependencies(docs e2e_nopayload e2e_slow)

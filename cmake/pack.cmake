@@ -14,10 +14,11 @@ set(VORLANE_ICON ${CMAKE_BINARY_DIR}/setup.ico)
 execute_process(COMMAND ${VORLANE_PERL} ${PROJECT_SOURCE_DIR}/scripts/make-icon.pl ${VORLANE_ICON}
   COMMAND_ERROR_IS_FATAL ANY)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make-icon.pl)
-# The manifest as the executables carry it: without the layout's line breaks and indentation,
-# which mean nothing to the XML reader and would cost the 96 KiB stub its last free block.
+# The manifest as the executables carry it: without comments, line breaks and indentation,
+# which mean nothing to the XML reader and would cost the stub blocks of its size.
 set(VORLANE_MANIFEST ${CMAKE_BINARY_DIR}/setup.manifest)
 file(READ ${VORLANE_RESOURCES}/setup.manifest manifest)
+string(REGEX REPLACE "<!--([^-]|-[^-])*-->" "" manifest "${manifest}")
 string(REGEX REPLACE ">[ \n]+<" "><" manifest "${manifest}")
 string(REGEX REPLACE "[ \n]+" " " manifest "${manifest}")
 string(STRIP "${manifest}" manifest)
@@ -90,10 +91,10 @@ ${payload_line}
   if(TARGET vorlane_examples)
     add_dependencies(${S_NAME} vorlane_examples)
   endif()
-  target_compile_options(${S_NAME} PRIVATE ${VORLANE_PRODUCT_FLAGS})
+  target_compile_options(${S_NAME} PRIVATE ${VORLANE_SETUP_FLAGS})
   target_link_libraries(${S_NAME} PRIVATE setup_main)
   # Stripped, ASLR and DEP, and no link time stamp, so that a build can be reproduced.
-  target_link_options(${S_NAME} PRIVATE -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
+  target_link_options(${S_NAME} PRIVATE -flto -s -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
                       -Wl,--no-insert-timestamp)
   if(VORLANE_ARCH STREQUAL "i686")
     # Large-address-aware: on 64-bit Windows the process gets 4 GiB of address space instead of

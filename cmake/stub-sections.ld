@@ -1,5 +1,5 @@
 /* Added to the default linker script of the 32-bit setup executables, which must stay within
-   96 KiB: every section takes whole 512-byte blocks of the file, and the C runtime's tiny ones
+   100 KiB: every section takes whole 512-byte blocks of the file, and the C runtime's tiny ones
    would each waste most of a block.
 
    The product code is built without exceptions, and nothing in the process unwinds through

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Takes the README's pictures: the question a 32-bit setup.exe asks on 64-bit Windows and the
-# error dialog, shown by the real 32-bit build under Wine's X11 driver in a 64-bit prefix on a
-# virtual display. Writes docs/*.png.
+# Takes the README's pictures: the question a 32-bit setup.exe asks on 64-bit Windows, the
+# error dialog, and the progress window at 96 and 192 DPI, shown by the real 32-bit build under
+# Wine's X11 driver in a 64-bit prefix on a virtual display. Writes docs/*.png.
 #   scripts/screenshots.sh              configures and builds the windows preset first
 #   scripts/screenshots.sh BUILD_DIR    uses that build as it is (the docs target does this)
 set -euo pipefail
@@ -17,7 +17,7 @@ if [ -z "${VORLANE_SCREENSHOTS_I386:-}" ]; then
   if [ -z "$build" ]; then
     build=$root/build/windows
     cmake --preset windows >/dev/null
-    cmake --build --preset windows --target e2e_nopayload >/dev/null
+    cmake --build --preset windows --target e2e_nopayload e2e_slow >/dev/null
   fi
   # The rest runs where 32-bit programs can start (packages are installed outside, first).
   VORLANE_SCREENSHOTS_I386=1 exec scripts/i386.sh "$0" "$build"
@@ -43,18 +43,35 @@ if [ ! -f "$WINEPREFIX/.vorlane-ready" ]; then
 fi
 mkdir -p "$WINEPREFIX/drive_c/Vorlane"
 cp "$bin/nopayload/setup.exe" "$WINEPREFIX/drive_c/Vorlane/setup.exe"
+mkdir -p "$WINEPREFIX/drive_c/Vorlane/slow"
+cp "$bin/slow/setup.exe" "$WINEPREFIX/drive_c/Vorlane/slow/setup.exe"
 
 # shot OUT.png TITLE EXE [ARGS...]: runs the program, photographs its dialog (the window whose
 # title matches the regular expression TITLE), closes it.
+# window TITLE: the first visible window whose title matches, waited for.
+window() {
+  local win=""
+  for _ in $(seq 100); do
+    win=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) && [ -n "$win" ] && break
+    sleep 0.2
+  done
+  echo "$win"
+}
 shot() {
   local out=$1 title=$2
   shift 2
   "$VORLANE_WINE" "$@" >/dev/null 2>&1 &
-  local pid=$! win=""
+  local pid=$! win
+  # A run of a payload asks its question first: answered Yes (the default button), again
+  # until the window looked for shows.
   for _ in $(seq 100); do
+    [ -n "${answer:-}" ] || break
     win=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1) && [ -n "$win" ] && break
+    win=$(xdotool search --onlyvisible --name "$answer" 2>/dev/null | head -n 1) \
+      && [ -n "$win" ] && { xdotool key --window "$win" Return 2>/dev/null || true; }
     sleep 0.2
   done
+  win=$(window "$title")
   [ -n "$win" ] || { echo "no dialog from $*" >&2; kill $pid; return 1; }
   sleep 1
   import -window "$win" -frame "$out"
@@ -64,7 +81,22 @@ shot() {
   wineserver -k 2>/dev/null || true
   echo "wrote $out"
 }
+# dpi N: the prefix's screen at N DPI (LogPixels, read as its server starts); 96 when the
+# script ends, whatever happened.
+dpi() {
+  "$VORLANE_WINE" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+    /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 </dev/null
+  wineserver -k 2>/dev/null || true
+  wineserver -w
+}
+trap 'dpi 96; kill $xvfb 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
+dpi 96
 # Without a payload: the question comes first; with --xzdec there is none, and the missing
 # payload is reported.
 shot docs/error-dialog.png '^setup$' 'C:\Vorlane\setup.exe' --xzdec
 shot docs/wow64-question.png 'Vorlane.setup[.]exe$' 'C:\Vorlane\setup.exe'
+# The progress window of a long decode, at 96 DPI and at 192.
+for d in 96 192; do
+  dpi $d
+  answer='Vorlane.slow.setup[.]exe$' shot docs/progress-$d.png '^setup$' 'C:\Vorlane\slow\setup.exe' /qn
+done

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Creates and warms a Wine prefix for tests (idempotent):
-#   wine-prefix.sh DIR win64|win32 [--stand-in MSIEXEC.EXE]
+#   wine-prefix.sh DIR win64|win32 [--stand-in MSIEXEC.EXE | --log-pixels DPI]
 # The null graphics driver lets windows and message boxes exist, block and be answered
-# without a display. --stand-in puts a program of the tests in place of msiexec.exe.
+# without a display. --stand-in puts a program of the tests in place of msiexec.exe;
+# --log-pixels sets the screen's DPI, which takes effect as the prefix's server starts again.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 dir=$1 arch=$2 standin=
+dpi=
 [ "${3:-}" = --stand-in ] && standin=$4
+[ "${3:-}" = --log-pixels ] && dpi=$4
 . "$here/wine-env.sh"
 mkdir -p "$dir"
 export WINEPREFIX=$(cd "$dir" && pwd)
@@ -29,6 +32,12 @@ if [ -n "$standin" ]; then
       cp -f "$standin" "$WINEPREFIX/drive_c/windows/$sys/msiexec.exe"
     fi
   done
+fi
+if [ -n "$dpi" ]; then
+  "$VORLANE_WINE" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+    /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1 </dev/null
+  wineserver -k </dev/null >/dev/null 2>&1 || true
+  wineserver -w </dev/null >/dev/null 2>&1 || true
 fi
 # Warm it: a server that stays up, and Wine's helper processes started away from any pipe.
 # (-p fails harmlessly when the server already runs; its output must not hold a caller's pipe.)

@@ -67,6 +67,9 @@ struct setup_FileId {
 #ifdef _WIN32
 DWORD setup_randomBytes(void* out, ULONG size);
 DWORD setup_getFileId(HANDLE file, setup_FileId* id);
+// Closes a package just written, its file id taken first into *id; one whose id cannot be
+// read is removed, since nothing could tell it later from a file put in its place.
+DWORD setup_closeWritten(HANDLE file, setup_FileId* id);
 // Opens the package at path for reading, shared for reading only, and checks that it is the
 // file id names and that its digest under key is expected. The lock stays open in *lock.
 DWORD setup_lockPackage(const char* path, const setup_FileId& id, const uint32_t* key,
@@ -104,3 +107,41 @@ constexpr bool setup_isRebootSuccess(DWORD code)
     return code == 3010 /* ERROR_SUCCESS_REBOOT_REQUIRED */
         || code == 1641 /* ERROR_SUCCESS_REBOOT_INITIATED */;
 }
+
+// ---- The mark of the web on what --xzdec keeps (zone_mark_rules.cpp portable;
+// zone_mark.cpp Windows) ---------------------------------------------------------------------
+// A setup.exe from the internet carries the system's mark in its Zone.Identifier stream; the
+// package it decodes for the user to keep carries a copy on, so that decoding strips nothing.
+
+constexpr size_t SETUP_ZONE_MARK_MAX = 4096;   // bytes of setup.exe's own mark copied at most
+// The mark of a file from the internet, for a mark of setup.exe that cannot be copied.
+constexpr char SETUP_ZONE_MARK_MINIMAL[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
+enum setup_ZoneMark { SETUP_ZONE_NONE, SETUP_ZONE_COPY, SETUP_ZONE_MINIMAL };
+
+// The package's mark (setup_ZoneMark) from the look at setup.exe's own: openError the code of
+// opening the stream (0: it opened), readError that of reading it, size the bytes read (more
+// than SETUP_ZONE_MARK_MAX: it is longer).
+int setup_zoneMarkFrom(DWORD openError, DWORD readError, size_t size);
+
+// Whether that mark is written on the destination's volume, whose flags are volumeFlags when
+// volumeKnown (GetVolumeInformation's).
+bool setup_zoneMarkWritten(int mark, bool volumeKnown, DWORD volumeFlags);
+
+#ifdef _WIN32
+// setup.exe's own mark: its bytes in mark (SETUP_ZONE_MARK_MAX + 1 bytes), their count in
+// *size; returns the package's mark (setup_ZoneMark).
+int setup_readOwnZoneMark(char* mark, size_t* size);
+
+// Writes size bytes of mark as the Zone.Identifier stream of the package at path, the file id
+// names; when that fails, the package is removed. Failures are recorded.
+DWORD setup_writeZoneMark(const char* path, const setup_FileId& id, const void* mark,
+                          DWORD size);
+
+// The end of a --xzdec decoding into file at path: the package is closed and kept, marked
+// where setup.exe is.
+DWORD setup_keepDecodedPackage(const char* path, HANDLE file);
+
+// Writes all size bytes to file, again after a write that takes only part; records a failure
+// (xz_decode.cpp).
+DWORD setup_writeAll(HANDLE file, const void* data, DWORD size);
+#endif

@@ -18,6 +18,8 @@ typedef void* HMODULE;
 typedef const char* LPCSTR;
 
 #define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_OUTOFMEMORY 14L
 #define ERROR_NO_MORE_FILES 18L
@@ -26,6 +28,8 @@ typedef const char* LPCSTR;
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_OPEN_FAILED 110L
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
+#define ERROR_INVALID_NAME 123L
+#define FILE_NAMED_STREAMS 0x00040000
 
 #define _strnicmp strncasecmp
 #define _wcsnicmp wcsncasecmp

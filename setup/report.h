@@ -37,7 +37,8 @@ int setup_chooseText(const wchar_t* uiText, int uiLength, const wchar_t* english
 // String-table entry id of this executable in the ANSI code page: in the user's UI language
 // as the resource loader picks it, or in English (United States) when the ANSI code page
 // cannot show that text. Returns the length, 0 when there is no such text; nothing recorded.
-int setup_loadText(UINT id, char* out, int outSize);
+// With arm64, the text as setup_deriveArm64Text makes it.
+int setup_loadText(UINT id, char* out, int outSize, bool arm64 = false);
 #endif
 
 // ---- Names of the running executable and the error report (error_report.cpp) -------------
@@ -70,6 +71,21 @@ bool setup_stationVisible();
 // on: the user said Yes, or there was nothing to ask (or the check could not be made).
 bool setup_confirmWow64();
 
+
+// The decision (machine_rules.cpp, portable): a 32-bit build on 64-bit Windows asks entry 2
+// of the string table, which names x64; on an ARM64 machine it asks the same text with ARM64
+// in the place of x64.
+enum setup_Wow64Ask { SETUP_ASK_NONE, SETUP_ASK_X64, SETUP_ASK_ARM64 };
+constexpr unsigned SETUP_MACHINE_ARM64 = 0xAA64;   // IMAGE_FILE_MACHINE_ARM64
+
+// What a process asks: wow64 whether it runs under WOW64, nativeMachine the system's machine
+// (IMAGE_FILE_MACHINE_*) or 0 where the system does not tell it.
+int setup_wow64Question(int wow64, unsigned nativeMachine);
+
+// text (length UTF-16 units) with every "x64" replaced by "ARM64", into out (outSize units,
+// no NUL added). Returns its length; 0 when text is empty or the result does not fit.
+size_t setup_deriveArm64Text(const uint16_t* text, size_t length, uint16_t* out, size_t outSize);
+
 // ---- Progress window (progress_rules.cpp portable; progress_window.cpp Windows) ----------
 // A decode that lasts longer than the delay shows a small window with the program name as its
 // title and a bar of the compressed input consumed, until the decode ends.
@@ -93,3 +109,15 @@ void setup_progressBegin(DWORD total);
 void setup_progressStep(DWORD done);
 void setup_progressEnd();
 #endif
+
+// ---- The progress window's size by the screen's DPI (progress_rules.cpp portable) ----------
+// Figures at 96 dots per inch, the system's unit, scaled to the DPI of the monitor the window
+// is on: the program declares itself aware of it, so the system no longer stretches it.
+
+constexpr int SETUP_PROGRESS_CLIENT_WIDTH = 352;
+constexpr int SETUP_PROGRESS_CLIENT_HEIGHT = 60;
+constexpr int SETUP_PROGRESS_MARGIN = 16;   // around the bar
+
+// value pixels at 96 DPI (0 to 32767) at dpi instead, rounded to the nearest; a DPI of 0 or
+// above 65535 counts as 96, a value out of range stays as it is.
+int setup_scaleToDpi(int value, unsigned dpi);

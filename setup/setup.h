@@ -68,6 +68,13 @@ Fn setup_kernelProc(const char* name)
 {
     return reinterpret_cast<Fn>(setup_getKernelProc(name));
 }
+// The same from user32, which the program imports and so has loaded.
+void* setup_getUserProc(const char* name);
+template <typename Fn>
+Fn setup_userProc(const char* name)
+{
+    return reinterpret_cast<Fn>(setup_getUserProc(name));
+}
 #endif
 
 // ---- Text conversion (convert.cpp, Windows only) -------------------------------------------

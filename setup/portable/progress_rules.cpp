@@ -24,3 +24,16 @@ int setup_progressFill(DWORD done, DWORD total, int width)
     }
     return static_cast<int>(part * static_cast<DWORD>(width) / total);
 }
+
+int setup_scaleToDpi(int value, unsigned dpi)
+{
+    // DPI values are 16-bit wherever the system passes them; a figure and a DPI in range then
+    // multiply within 32 bits, and the 32-bit build needs no 64-bit division.
+    if (dpi == 0 || dpi > 0xFFFF) {
+        dpi = 96;
+    }
+    if (value < 0 || value > 0x7FFF) {
+        return value;
+    }
+    return static_cast<int>((static_cast<unsigned>(value) * dpi + 48) / 96);
+}

@@ -1,8 +1,18 @@
-// Calls that older systems lack are looked up in kernel32 at run time.
+// Calls that older systems lack are looked up in kernel32 and user32 at run time.
 #include "setup.h"
+
+static void* moduleProc(const char* module, const char* name)
+{
+    HMODULE handle = GetModuleHandleA(module);
+    return handle != nullptr ? reinterpret_cast<void*>(GetProcAddress(handle, name)) : nullptr;
+}
 
 void* setup_getKernelProc(const char* name)
 {
-    HMODULE kernel = GetModuleHandleA("kernel32");
-    return kernel != nullptr ? reinterpret_cast<void*>(GetProcAddress(kernel, name)) : nullptr;
+    return moduleProc("kernel32", name);
+}
+
+void* setup_getUserProc(const char* name)
+{
+    return moduleProc("user32", name);
 }

@@ -39,6 +39,16 @@ DWORD setup_getFileId(HANDLE file, setup_FileId* id)
     return ERROR_SUCCESS;
 }
 
+DWORD setup_closeWritten(HANDLE file, setup_FileId* id)
+{
+    DWORD result = setup_getFileId(file, id);
+    if (result != ERROR_SUCCESS) {
+        setup_removeThroughHandle(file);
+    }
+    CloseHandle(file);
+    return result;
+}
+
 // The digest of the whole file, read through the lock. The file is mapped a window at a time
 // rather than copied out: the pages are in memory already, just written.
 static DWORD readBackDigest(HANDLE file, const uint32_t* key, uint64_t* value)

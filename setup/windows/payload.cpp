@@ -100,13 +100,10 @@ static DWORD installPackage(const char* kind, const char* path, HANDLE file,
                             setup_Digest* digest)
 {
     setup_FileId id;
-    DWORD result = setup_getFileId(file, &id);
+    DWORD result = setup_closeWritten(file, &id);
     if (result != ERROR_SUCCESS) {
-        setup_removeThroughHandle(file);
-        CloseHandle(file);
         return result;
     }
-    CloseHandle(file);
     HANDLE lock = INVALID_HANDLE_VALUE;
     result = setup_lockPackage(path, id, digest->key, setup_digestFinish(digest), &lock);
     if (result == ERROR_SUCCESS) {
@@ -139,8 +136,7 @@ static DWORD decodeAndInstall(const void* payload, DWORD size, const char* kind,
         return result;
     }
     if (g_xzdec) {
-        CloseHandle(file);
-        return ERROR_SUCCESS;
+        return setup_keepDecodedPackage(path, file);
     }
     // The parent is waited for while the file is still open and shared with nobody.
     if (g_waitParent) {

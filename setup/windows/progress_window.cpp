@@ -4,11 +4,8 @@
 // DLL is looked for beside the executable first, in a downloads folder of other people's files.
 #include "report.h"
 
-// Pixels at 96 dots per inch; the system scales the window of a program that declares no DPI
-// awareness.
-static constexpr int WINDOW_WIDTH = 360;
-static constexpr int WINDOW_HEIGHT = 88;
-static constexpr int BAR_MARGIN = 16;
+// Shown once it is laid out.
+static constexpr DWORD WINDOW_STYLE = WS_POPUP | WS_CAPTION;
 // Messages are handled this often once the window shows: often enough to move and repaint
 // it smoothly, seldom enough to cost the decode nothing measurable.
 static constexpr DWORD PUMP_MS = 50;
@@ -18,7 +15,48 @@ static struct {
     DWORD done;   // of them consumed at the last step
     DWORD last;   // tick count of the start, then of the last message handling
     HWND window;
+    UINT dpi;     // of the monitor the window is on
 } g_progress;
+
+// The system's DPI: from user32 where it tells it (Windows 10 1607 on), else the screen's.
+static UINT systemDpi()
+{
+    typedef UINT(WINAPI * GetDpiForSystemFn)();
+    auto getDpiForSystem = setup_userProc<GetDpiForSystemFn>("GetDpiForSystem");
+    if (getDpiForSystem != nullptr) {
+        return getDpiForSystem();
+    }
+    HDC screen = GetDC(nullptr);
+    int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
+    if (screen != nullptr) {
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+// The DPI of the monitor the window is on, where the system keeps one per monitor.
+static UINT windowDpi(HWND window)
+{
+    typedef UINT(WINAPI * GetDpiForWindowFn)(HWND);
+    auto getDpiForWindow = setup_userProc<GetDpiForWindowFn>("GetDpiForWindow");
+    UINT dpi = getDpiForWindow != nullptr ? getDpiForWindow(window) : 0;
+    return dpi != 0 ? dpi : systemDpi();
+}
+
+// The window's outer size for the client area at dpi, frame and caption at that DPI too.
+static SIZE windowSize(UINT dpi)
+{
+    RECT outer = {0, 0, setup_scaleToDpi(SETUP_PROGRESS_CLIENT_WIDTH, dpi),
+                  setup_scaleToDpi(SETUP_PROGRESS_CLIENT_HEIGHT, dpi)};
+    typedef BOOL(WINAPI * AdjustWindowRectExForDpiFn)(RECT*, DWORD, BOOL, DWORD, UINT);
+    auto adjustForDpi = setup_userProc<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+    if (adjustForDpi != nullptr) {
+        adjustForDpi(&outer, WINDOW_STYLE, FALSE, 0, dpi);
+    } else {
+        AdjustWindowRectEx(&outer, WINDOW_STYLE, FALSE, 0);
+    }
+    return {outer.right - outer.left, outer.bottom - outer.top};
+}
 
 // The bar fills the client area but a margin: a frame, the part done, the rest.
 static void paintBar(HWND window)
@@ -27,15 +65,11 @@ static void paintBar(HWND window)
     HDC dc = BeginPaint(window, &paint);
     RECT rest;
     GetClientRect(window, &rest);
-    rest.left += BAR_MARGIN;
-    rest.top += BAR_MARGIN;
-    rest.right -= BAR_MARGIN;
-    rest.bottom -= BAR_MARGIN;
+    int margin = setup_scaleToDpi(SETUP_PROGRESS_MARGIN, g_progress.dpi);
+    InflateRect(&rest, -margin, -margin);
     FillRect(dc, &rest, GetSysColorBrush(COLOR_BTNSHADOW));
-    ++rest.left;
-    ++rest.top;
-    --rest.right;
-    --rest.bottom;
+    int frame = setup_scaleToDpi(1, g_progress.dpi);
+    InflateRect(&rest, -frame, -frame);
     RECT done = rest;
     done.right = rest.left += setup_progressFill(g_progress.done, g_progress.total,
                                                  rest.right - rest.left);
@@ -54,7 +88,28 @@ static LRESULT CALLBACK progressProc(HWND window, UINT message, WPARAM wParam, L
     if (message == WM_CLOSE) {
         return 0;
     }
+    // Moved to a monitor of another DPI: the system suggests the rectangle for it.
+    if (message == WM_DPICHANGED) {
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        g_progress.dpi = LOWORD(wParam);
+        SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        InvalidateRect(window, nullptr, TRUE);
+        return 0;
+    }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Sized for the DPI of the monitor it is on, the primary one (which may differ from the
+// system's since the user last signed in), centred there, and shown.
+static void showLaidOut(HWND window)
+{
+    g_progress.dpi = windowDpi(window);
+    SIZE size = windowSize(g_progress.dpi);
+    SetWindowPos(window, nullptr, (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, size.cx, size.cy,
+                 SWP_NOZORDER | SWP_SHOWWINDOW);
 }
 
 // A window with a caption but no system menu, so no buttons, centred on the primary screen.
@@ -69,11 +124,12 @@ static HWND createWindow()
     // A class left from an earlier decode of this process serves as well.
     RegisterClassA(&windowClass);
     const char* title = setup_getProgramName();
-    return CreateWindowExA(0, SETUP_PROGRESS_CLASS, title != nullptr ? title : "",
-                           WS_POPUP | WS_CAPTION | WS_VISIBLE,
-                           (GetSystemMetrics(SM_CXSCREEN) - WINDOW_WIDTH) / 2,
-                           (GetSystemMetrics(SM_CYSCREEN) - WINDOW_HEIGHT) / 2, WINDOW_WIDTH,
-                           WINDOW_HEIGHT, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExA(0, SETUP_PROGRESS_CLASS, title != nullptr ? title : "",
+                                  WINDOW_STYLE, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
+    if (window != nullptr) {
+        showLaidOut(window);
+    }
+    return window;
 }
 
 void setup_progressBegin(DWORD total)

@@ -45,7 +45,17 @@ static const wchar_t* englishText(HMODULE module, UINT id, int* length)
     return reinterpret_cast<const wchar_t*>(text);
 }
 
-int setup_loadText(UINT id, char* out, int outSize)
+// The text in place for an ARM64 machine: in UTF-16, since in a double-byte code page the
+// bytes of "x64" may be halves of other characters.
+static const wchar_t* deriveArm64(const wchar_t* text, int* length, wchar_t* out, size_t outSize)
+{
+    *length = static_cast<int>(setup_deriveArm64Text(reinterpret_cast<const uint16_t*>(text),
+                                                     *length > 0 ? *length : 0,
+                                                     reinterpret_cast<uint16_t*>(out), outSize));
+    return out;
+}
+
+int setup_loadText(UINT id, char* out, int outSize, bool arm64)
 {
     HMODULE module = GetModuleHandleA(nullptr);
     // With no buffer, LoadStringW gives the resource's own text, not NUL-terminated.
@@ -53,5 +63,11 @@ int setup_loadText(UINT id, char* out, int outSize)
     int uiLength = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&uiText), 0);
     int englishLength = 0;
     const wchar_t* english = englishText(module, id, &englishLength);
+    wchar_t uiArm64[1024];
+    wchar_t englishArm64[1024];
+    if (arm64) {
+        uiText = deriveArm64(uiText, &uiLength, uiArm64, 1024);
+        english = deriveArm64(english, &englishLength, englishArm64, 1024);
+    }
     return setup_chooseText(uiText, uiLength, english, englishLength, GetACP(), out, outSize);
 }

@@ -12,8 +12,9 @@ static constexpr DWORD PIECE_SIZE = 8192;
 // Writes the whole piece: a write may succeed having taken only part of it (a file system that
 // fills up does that once before it fails), so the rest is written again until all of it is
 // out or a write fails.
-static DWORD writePiece(HANDLE file, const uint8_t* piece, DWORD size)
+DWORD setup_writeAll(HANDLE file, const void* data, DWORD size)
 {
+    auto piece = static_cast<const uint8_t*>(data);
     while (size > 0) {
         DWORD written = 0;
         if (!WriteFile(file, piece, size, &written, nullptr)) {
@@ -73,7 +74,7 @@ static DWORD drainSlice(lzma_stream* stream, lzma_action action, HANDLE file,
         if (digest != nullptr) {
             setup_digestUpdate(digest, piece, produced);
         }
-        DWORD error = writePiece(file, piece, produced);
+        DWORD error = setup_writeAll(file, piece, produced);
         if (error != ERROR_SUCCESS) {
             return error;
         }

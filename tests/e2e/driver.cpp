@@ -29,7 +29,8 @@ namespace {
 std::atomic<int> g_byHand{0};
 std::mutex g_askedLock;
 std::vector<DWORD> g_askedBy; // the process of each question the watcher answered
-std::map<DWORD, std::string> g_progressTitles; // of the progress window each process showed
+// Of the progress window each process showed: its title and client area.
+std::map<DWORD, std::pair<std::string, SIZE>> g_progressWindows;
 
 // The text of a control of another process, read with a bounded wait: a process that has just
 // left its message box may not answer for a while, and the driver must not hang on it.
@@ -85,10 +86,12 @@ void noteProgressWindow(HWND window)
     if (strcmp(cls, SETUP_PROGRESS_CLASS) == 0 && IsWindowVisible(window)) {
         wchar_t title[256] = {};
         GetWindowTextW(window, title, 256);
+        RECT client = {};
+        GetClientRect(window, &client);
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
         std::lock_guard<std::mutex> lock(g_askedLock);
-        g_progressTitles[pid] = utf8(title);
+        g_progressWindows[pid] = {utf8(title), {client.right, client.bottom}};
     }
 }
 
@@ -122,15 +125,18 @@ int questionsAskedBy(DWORD pid)
 
 } // namespace
 
-bool progressShown(DWORD pid, std::string* title)
+bool progressShown(DWORD pid, std::string* title, SIZE* client)
 {
     std::lock_guard<std::mutex> lock(g_askedLock);
-    auto found = g_progressTitles.find(pid);
-    if (found == g_progressTitles.end()) {
+    auto found = g_progressWindows.find(pid);
+    if (found == g_progressWindows.end()) {
         return false;
     }
     if (title != nullptr) {
-        *title = found->second;
+        *title = found->second.first;
+    }
+    if (client != nullptr) {
+        *client = found->second.second;
     }
     return true;
 }
@@ -269,7 +275,7 @@ Child start(const RunOptions& options)
     {
         // What an ended process of the same id showed is not this one's.
         std::lock_guard<std::mutex> lock(g_askedLock);
-        g_progressTitles.erase(child.pid);
+        g_progressWindows.erase(child.pid);
     }
     child.started = GetTickCount();
     child.timeoutMs = options.timeoutMs;

@@ -105,8 +105,8 @@ DWORD runQuiet(const RunOptions& options, bool* progress = nullptr);
 
 // Whether the process showed setup's progress window (SETUP_PROGRESS_CLASS) at some time
 // while the driver watched, which it does every 100 ms, as for the question; its title goes
-// to *title.
-bool progressShown(DWORD pid, std::string* title = nullptr);
+// to *title, the size of its client area to *client.
+bool progressShown(DWORD pid, std::string* title = nullptr, SIZE* client = nullptr);
 
 // An executable's version record as the system reads it (GetFileVersionInfoA), "" when it has
 // none, and one value of it (VerQueryValueA: "\\" the fixed part, "\\StringFileInfo\\...")

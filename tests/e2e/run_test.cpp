@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <regex>
 
 using namespace e2e;
@@ -75,6 +76,17 @@ TEST_P(Resources, StringTableManifestAndVersion)
         "<assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" "
         "version=\"6.0.0.0\"\\s+processorArchitecture=\"\\*\" "
         "publicKeyToken=\"6595b64144ccf1df\" language=\"\\*\"/>")));
+    // Windows Vista, 7, 8, 8.1 and 10/11; per-monitor DPI awareness, with the older forms.
+    for (const char* os : {"e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
+                           "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
+                           "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
+        EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"{") + os + "}\"/>"), std::string::npos)
+            << os;
+    }
+    EXPECT_NE(manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">"
+                            "true/pm</dpiAware>"), std::string::npos);
+    EXPECT_NE(manifest.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                            "PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
     FreeLibrary(module);
 
     std::string info = versionInfo(exe);
@@ -237,14 +249,46 @@ TEST(UserLanguage, JapaneseOnCodePage1252GetsJapaneseInUtf8)
     EXPECT_EQ(report.rfind(u8"setup で、ファイル setup の ", 0), 0u) << report;
 }
 
+static size_t occurrences(const std::wstring& text, const std::wstring& word)
+{
+    size_t n = 0;
+    for (size_t at = text.find(word); at != std::wstring::npos; at = text.find(word, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+// The question asked on ARM64, as setup derives it from entry 2: ARM64 in both places where
+// the entry names x64 (the Windows running, the version recommended), and otherwise the entry
+// itself; shown whole in the code page too.
+static void expectArm64Question(const std::wstring& entry, UINT codePage)
+{
+    uint16_t units[1024];
+    size_t n = setup_deriveArm64Text(reinterpret_cast<const uint16_t*>(entry.data()), entry.size(),
+                                     units, std::size(units));
+    std::wstring derived(reinterpret_cast<const wchar_t*>(units), n);
+    EXPECT_EQ(occurrences(entry, L"x64"), 2u) << utf8(entry);
+    EXPECT_EQ(occurrences(derived, L"ARM64"), 2u) << utf8(derived);
+    EXPECT_EQ(occurrences(derived, L"x64"), 0u) << utf8(derived);
+    std::wstring back = derived;
+    for (size_t at = back.find(L"ARM64"); at != std::wstring::npos; at = back.find(L"ARM64", at)) {
+        back.replace(at, 5, L"x64");
+    }
+    EXPECT_EQ(back, entry);
+    char out[1024];
+    EXPECT_GT(setup_convertWhole(derived.data(), static_cast<int>(n), codePage, out, sizeof out), 0)
+        << utf8(derived);
+}
+
 // Every language's texts show whole in that language's ANSI code page, and the error template
 // keeps its five inserts, each once.
+// On ARM64 entry 2 is asked with ARM64 in the place of x64.
 TEST(Languages, EveryTextFitsItsCodePageAndTheTemplateKeepsItsInserts)
 {
     HMODULE module = LoadLibraryExA(variantExe("demo").c_str(), nullptr,
                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(module, nullptr);
-    const LANGID languages[] = {0x0407, 0x040C, 0x0C0A, 0x0410, 0x0416, 0x0413, 0x0415,
+    const LANGID languages[] = {0x0409, 0x0407, 0x040C, 0x0C0A, 0x0410, 0x0416, 0x0413, 0x0415,
                                 0x0419, 0x041F, 0x0411, 0x0412, 0x0804, 0x0404};
     for (LANGID language : languages) {
         HRSRC found = FindResourceExW(module, reinterpret_cast<LPCWSTR>(RT_STRING),
@@ -263,6 +307,9 @@ TEST(Languages, EveryTextFitsItsCodePageAndTheTemplateKeepsItsInserts)
             char out[1024];
             EXPECT_GT(setup_convertWhole(text, static_cast<int>(n), codePage, out, sizeof out), 0)
                 << std::hex << language << " " << id << " in code page " << std::dec << codePage;
+            if (id == 2) {
+                expectArm64Question(std::wstring(text, n), codePage);
+            }
             if (id == 4) {
                 EXPECT_EQ(std::count(out, out + strlen(out), '%'), 5) << out;
                 for (const char* insert : {"%1!s!", "%2!d!", "%3!s!", "%4!d!", "%5!s!"}) {

@@ -25,7 +25,7 @@ fi
 wx=$(awk '/CODE/ && !/READONLY/ {print $2}' <<<"$sections")
 [ -z "$wx" ] || no "writable code sections: $wx"
 
-allowed='^(KERNEL32|USER32|SHELL32|ole32|msvcrt|ADVAPI32|api-ms-win-crt-[a-z0-9-]+)\.dll$'
+allowed='^(KERNEL32|USER32|GDI32|SHELL32|ole32|msvcrt|ADVAPI32|api-ms-win-crt-[a-z0-9-]+)\.dll$'
 imports=$(awk '/DLL Name:/ {print $3}' <<<"$headers" | sort -u)
 echo "imported DLLs: $(tr '\n' ' ' <<<"$imports")"
 echo "DllCharacteristics: 0x$dll"

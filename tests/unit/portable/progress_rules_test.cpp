@@ -39,3 +39,26 @@ TEST(ProgressRules, TheFillIsTheConsumedShareOfTheWidth)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ProgressRules, FiguresAt96DpiScaleToTheMonitorsDpi)
+{
+    struct {
+        int value;
+        unsigned dpi;
+        int scaled;
+    } rows[] = {
+        {SETUP_PROGRESS_CLIENT_WIDTH, 96, SETUP_PROGRESS_CLIENT_WIDTH},
+        {352, 120, 440}, {352, 144, 528}, {352, 192, 704},
+        {61, 144, 92},                      // 91.5, rounded up
+        {1, 120, 1}, {1, 144, 2},           // a one-pixel frame stays visible
+        {16, 0, 16}, {16, 0x10000, 16},     // no DPI told, or none there could be
+        {0x7FFF, 0xFFFF, 0x1555155}, {0x8000, 192, 0x8000}, {-3, 192, -3},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(setup_scaleToDpi(row.value, row.dpi), row.scaled) << row.value << " at " << row.dpi;
+    }
+}
+
+} // namespace

@@ -30,3 +30,12 @@ TEST(Texts, TheUserLanguageOnlyWhereTheCodePageShowsEveryCharacter)
     EXPECT_EQ(choose(polish, 1252), "Continue anyway?");
     EXPECT_EQ(choose(polish, 1250), "Czy mimo to kontynuowa\xe6? \xb3");
 }
+
+// A stub without entry 2 (this test program has no string table at all) asks no question, on
+// x64 and ARM64 alike.
+TEST(Texts, NoQuestionWithoutEntry2OnEitherMachine)
+{
+    char out[1024];
+    EXPECT_EQ(setup_loadText(2, out, sizeof out), 0);
+    EXPECT_EQ(setup_loadText(2, out, sizeof out, true), 0);
+}
