@@ -11,7 +11,7 @@ foreach(arch x86 x64)
   set(tree ${${var}})
   foreach(file setup.exe setup-stub.exe setup-pack.exe bspatch/bspatch.exe examples/demo.msi examples/failing.msi
           setup.gen/package.txt tests/unit_portable.exe tests/unit_windows.exe tests/e2e/setup_e2e.exe
-          tests/e2e/parent.exe tests/e2e/runwait.exe tests/e2e/msiexec_standin.exe
+          tests/e2e/parent.exe tests/e2e/runwait.exe tests/e2e/station.exe tests/e2e/msiexec_standin.exe
           tests/e2e/demo.xz tests/e2e/not-msi.bin tests/e2e/not-msi.bin.xz tests/e2e/bin
           tests/cabinets tests/acme/acme.msi)
     get_filename_component(sub ${file} DIRECTORY)
