@@ -483,6 +483,9 @@ int main(int argc, char** argv)
     // A 32-bit build of the driver runs in the same kind of prefix as the setup builds.
     const char* leg = getenv("VORLANE_WINE_LEG");
     e2e::g_wow64 = sizeof(void*) == 4 && leg != nullptr && strcmp(leg, "win64") == 0;
+    // Windows scales what a DPI-unaware process reads of other processes' windows, and the
+    // screen's DPI it reads, to 96 DPI; the driver measures the setup's windows in pixels.
+    SetProcessDPIAware();
     e2e::watchQuestions();
     if (e2e::g_bin.empty()) {
         fprintf(stderr, "usage: %s --bin DIR [gtest options]\n", argv[0]);
