@@ -17,7 +17,8 @@ TEST(HighDpi, TheProgressWindowsClientAreaIsThe96DpiOneScaled)
     // The DPI the entry set (VORLANE_DPI), or the prefix's own.
     const char* set = getenv("VORLANE_DPI");
     ASSERT_EQ(dpi, set != nullptr ? atoi(set) : 96) << "the prefix's DPI";
-    std::string temp = makeScratchDir("dpi");
+    Scratch scratch;
+    std::string temp = scratch.dir("dpi");
     RunOptions o;
     o.exe = variantExe("slow");
     // The zeros are no installer package: the silent installer fails once the decode is over,
@@ -34,5 +35,4 @@ TEST(HighDpi, TheProgressWindowsClientAreaIsThe96DpiOneScaled)
     ASSERT_TRUE(progressShown(child.pid, nullptr, &client)) << "no progress window at " << dpi;
     EXPECT_NEAR(client.cx, SETUP_PROGRESS_CLIENT_WIDTH * dpi / 96.0, 2) << "at " << dpi << " DPI";
     EXPECT_NEAR(client.cy, SETUP_PROGRESS_CLIENT_HEIGHT * dpi / 96.0, 2) << "at " << dpi << " DPI";
-    removeTree(temp);
 }

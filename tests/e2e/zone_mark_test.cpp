@@ -12,7 +12,8 @@ using namespace e2e;
 // beside it; where the volume keeps streams, the package carries setup.exe's mark.
 TEST(ZoneMark, XzdecCarriesTheMarkOnWhereTheVolumeKeepsStreams)
 {
-    std::string dir = makeScratchDir("zone-mark");
+    Scratch scratch;
+    std::string dir = scratch.dir("zone-mark");
     std::string exe = dir + "\\setup.exe";
     ASSERT_TRUE(copyFile(variantExe("demo"), exe));
     const std::string mark = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://example.com/setup.exe\r\n";
@@ -34,5 +35,4 @@ TEST(ZoneMark, XzdecCarriesTheMarkOnWhereTheVolumeKeepsStreams)
     if (streams) {
         EXPECT_EQ(readFile(package + ":Zone.Identifier"), mark);
     }
-    removeTree(dir);
 }

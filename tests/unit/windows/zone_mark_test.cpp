@@ -33,7 +33,8 @@ TEST(ZoneMark, TheOwnMarkIsCopiedUpTo4KiBAndMinimalBeyond)
 
 TEST(ZoneMark, ThePackageGetsTheMarkOrIsRemoved)
 {
-    std::string dir = makeScratchDir("zone-mark-write");
+    Scratch scratch;
+    std::string dir = scratch.dir("zone-mark-write");
     std::string package = dir + "\\setup.msi";
     ASSERT_TRUE(writeFile(package, "package"));
     HANDLE file = CreateFileA(package.c_str(), FILE_READ_ATTRIBUTES,
@@ -55,5 +56,4 @@ TEST(ZoneMark, ThePackageGetsTheMarkOrIsRemoved)
     EXPECT_NE(error, 0u);
     EXPECT_EQ(setup_getErrorCode(), error) << "recorded where it failed";
     EXPECT_FALSE(fileExists(package)) << "a package without its mark was left";
-    removeTree(dir);
 }
