@@ -178,15 +178,11 @@ TEST(ParentWait, ThePackageIsHeldLockedAndNotInstalledUntilTheParentEnds)
     std::string package = dir + "\\setup.msi";
     ASSERT_TRUE(waitForFile(package, 60000)) << "no decoded package";
     Sleep(3000);
-    // Decoded and held: nobody else may open it, and no installer has run.
-    HANDLE file = CreateFileA(package.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    DWORD error = GetLastError();
-    EXPECT_EQ(file, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-    }
+    // Decoded and held: no other process, elevated or not, may read, change, rename or delete
+    // it, and no installer has run.
+    Probe probe = probeFile(package, dir);
+    EXPECT_EQ(probe.own, "write=32 rename=32 delete=32 read=32 progress=0");
+    EXPECT_EQ(probe.unelevated, "write=32 rename=32 delete=32 read=32 progress=0");
     EXPECT_FALSE(fileExists(target + "\\readme.txt")) << "installed before the parent ended";
 
     releaseParent("vorlane-e2e-wait");

@@ -423,6 +423,28 @@ DWORD runQuiet(const RunOptions& options, bool* progress)
     return finish(child);
 }
 
+Probe readProbe(const std::string& report)
+{
+    Probe probe = {readFile(report), readFile(report + ".limited")};
+    DeleteFileA(report.c_str());
+    DeleteFileA((report + ".limited").c_str());
+    return probe;
+}
+
+Probe probeFile(const std::string& path, const std::string& dir)
+{
+    std::string report = dir + "\\probe.txt";
+    RunOptions o;
+    o.exe = g_bin + "\\..\\msiexec_standin.exe";
+    o.args = "/i \"" + path + "\"";
+    o.setupRun = false;
+    o.elevated = true;
+    o.env = {{"VORLANE_STANDIN_PROBE", report}, {"VORLANE_STANDIN_LOG", kUnset}};
+    Child child = start(o);
+    finish(child);
+    return readProbe(report);
+}
+
 std::string systemText(DWORD code)
 {
     wchar_t* text = nullptr;

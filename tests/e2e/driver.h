@@ -114,6 +114,21 @@ bool progressShown(DWORD pid, std::string* title = nullptr, SIZE* client = nullp
 std::string versionInfo(const std::string& exe);
 const void* versionValue(const std::string& info, const std::string& key);
 
+// What another process of the user could do to a file: the msiexec stand-in's attempts to open
+// it for writing, rename it, open it for deletion and read it, as the process itself (own) and
+// as an unelevated copy of it (unelevated): "write=E rename=E delete=E read=E progress=P", each E
+// the attempt's error code (0: done), P whether setup's progress window was on screen.
+struct Probe {
+    std::string own, unelevated;
+};
+
+// The reports the stand-in wrote at report (and beside it), removed once read.
+Probe readProbe(const std::string& report);
+
+// The stand-in started as such a process with the elevated token of the driver's two, on the
+// file at path; its reports go into dir.
+Probe probeFile(const std::string& path, const std::string& dir);
+
 // The system's text for a code, as FormatMessageA gives it ("" when there is none).
 std::string systemText(DWORD code);
 

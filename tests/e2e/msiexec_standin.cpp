@@ -4,7 +4,9 @@
 // first plays another process of the same user on the package it was given: it tries to open
 // it for writing, to rename it and to open it for deletion, and reads its first bytes, and
 // writes the four results (error codes, 0 for success) to the file named there, and whether a
-// progress window of setup's is still on screen (1) or not (0).
+// progress window of setup's is still on screen (1) or not (0). Then it makes the same attempts
+// as an unelevated process of the user, a copy of itself started with its token restricted,
+// which writes them beside that file, with ".limited" added to its name.
 #include "report.h"
 
 #include <windows.h>
@@ -55,6 +57,16 @@ static DWORD tryRead(const wchar_t* path)
     return error != 0 ? error : got == sizeof head && head[0] == 0xD0 && head[1] == 0xCF ? 0 : 13;
 }
 
+static void writeReport(const wchar_t* report, const char* text, int size)
+{
+    HANDLE file = CreateFileW(report, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, text, static_cast<DWORD>(size), &written, nullptr);
+        CloseHandle(file);
+    }
+}
+
 static void probe(const wchar_t* params, const wchar_t* report)
 {
     const wchar_t* open = wcschr(params, L'"');
@@ -71,19 +83,71 @@ static void probe(const wchar_t* params, const wchar_t* report)
                       tryOpen(path, GENERIC_WRITE), lastErrorOf(MoveFileW(path, moved)),
                       tryOpen(path, DELETE), tryRead(path),
                       FindWindowA(SETUP_PROGRESS_CLASS, nullptr) != nullptr);
-    HANDLE file = CreateFileW(report, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        WriteFile(file, text, static_cast<DWORD>(n), &written, nullptr);
-        CloseHandle(file);
+    writeReport(report, text, n);
+}
+
+// The same user without administrators' rights: this token with Administrators deny-only and
+// every privilege but traversal gone. A restricted copy of the caller's own token needs no
+// privilege to start a process with.
+static HANDLE unelevatedToken()
+{
+    BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof admins;
+    SID_AND_ATTRIBUTES disabled = {admins, 0};
+    HANDLE own = nullptr, restricted = nullptr;
+    if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size)
+        && OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY,
+                            &own)) {
+        CreateRestrictedToken(own, DISABLE_MAX_PRIVILEGE, 1, &disabled, 0, nullptr, 0, nullptr,
+                              &restricted);
+    }
+    if (own != nullptr) {
+        CloseHandle(own);
+    }
+    return restricted;
+}
+
+// Starts this program again with that token and VORLANE_STANDIN_LIMITED naming its report, and
+// waits for it; what went wrong starting it is the report instead.
+static void probeUnelevated(const wchar_t* report)
+{
+    wchar_t limited[MAX_PATH + 16], exe[MAX_PATH];
+    wsprintfW(limited, L"%s.limited", report);
+    HANDLE token = unelevatedToken();
+    SetEnvironmentVariableW(L"VORLANE_STANDIN_LIMITED", limited);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    wchar_t* line = _wcsdup(GetCommandLineW());
+    BOOL started = token != nullptr && GetModuleFileNameW(nullptr, exe, MAX_PATH) - 1 < MAX_PATH - 1
+                   && CreateProcessAsUserW(token, exe, line, nullptr, nullptr, FALSE, 0, nullptr,
+                                           nullptr, &si, &pi);
+    if (started) {
+        WaitForSingleObject(pi.hProcess, 60000);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    } else {
+        char text[64];
+        writeReport(limited, text, wsprintfA(text, "not started: %lu", GetLastError()));
+    }
+    SetEnvironmentVariableW(L"VORLANE_STANDIN_LIMITED", nullptr);
+    free(line);
+    if (token != nullptr) {
+        CloseHandle(token);
     }
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
 {
-    wchar_t report[MAX_PATH];
+    wchar_t report[MAX_PATH + 16];
+    if (GetEnvironmentVariableW(L"VORLANE_STANDIN_LIMITED", report, MAX_PATH + 16) - 1
+        < MAX_PATH + 15) {
+        probe(afterProgramName(GetCommandLineW()), report);
+        return 0;
+    }
     if (GetEnvironmentVariableW(L"VORLANE_STANDIN_PROBE", report, MAX_PATH) - 1 < MAX_PATH - 1) {
         probe(afterProgramName(GetCommandLineW()), report);
+        probeUnelevated(report);
     }
     wchar_t log[MAX_PATH];
     if (GetEnvironmentVariableW(L"VORLANE_STANDIN_LOG", log, MAX_PATH) - 1 < MAX_PATH - 1) {

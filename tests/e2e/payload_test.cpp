@@ -206,7 +206,7 @@ struct StandInRun {
     bool dialogShown;
     std::string dialogText;
     std::string params;
-    std::string probe;  // what the stand-in could do to the package while it ran
+    Probe probe;        // what the stand-in could do to the package while it ran
     bool progress;      // whether setup showed its progress window
     std::string progressTitle;
 };
@@ -223,7 +223,7 @@ StandInRun runWithStandIn(const std::string& args, DWORD installerCode, const st
     o.env.push_back({"VORLANE_STANDIN_LOG", log});
     o.env.push_back({"VORLANE_STANDIN_PROBE", probe});
     o.env.push_back({"VORLANE_STANDIN_EXIT", std::to_string(installerCode)});
-    StandInRun result = {0, false, "", "", "", false, ""};
+    StandInRun result = {0, false, "", "", {}, false, ""};
     Child child = start(o);
     Dialog dialog;
     if (waitDialog(child, &dialog, 60000)) {
@@ -236,9 +236,8 @@ StandInRun runWithStandIn(const std::string& args, DWORD installerCode, const st
     std::string raw = readFile(log);
     std::wstring wide(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / sizeof(wchar_t));
     result.params = utf8(wide);
-    result.probe = readFile(probe);
+    result.probe = readProbe(probe);
     DeleteFileA(log.c_str());
-    DeleteFileA(probe.c_str());
     return result;
 }
 
@@ -270,14 +269,16 @@ TEST(StandIn, ANoBreakSpaceStaysInsideItsArgument)
     EXPECT_EQ(run.params, "/i \"" + temp + u8"\\setup.msi\" REINSTALLMODE=amus FOO=a\u00a0b BAR=1");
 }
 
-// While the installer runs, another process may read the package and do nothing else to it.
+// While the installer runs, another process may read the package and do nothing else to it,
+// whether elevated or not.
 TEST(StandIn, ThePackageIsLockedWhileTheInstallerRuns)
 {
     Scratch scratch;
     std::string temp = scratch.dir("standin-lock");
     StandInRun run = runWithStandIn("--quiet", 0, temp);
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.probe, "write=32 rename=32 delete=32 read=0 progress=0");
+    EXPECT_EQ(run.probe.own, "write=32 rename=32 delete=32 read=0 progress=0");
+    EXPECT_EQ(run.probe.unelevated, "write=32 rename=32 delete=32 read=0 progress=0");
     EXPECT_TRUE(listFiles(temp).empty());
 }
 
@@ -293,7 +294,11 @@ TEST(StandIn, AnElevatedRunWritesIntoANewFolderOfItsOwn)
     for (DWORD code : {0u, 1603u}) {
         StandInRun run = runWithStandIn("--quiet", code, temp, true);
         EXPECT_EQ(run.exitCode, code);
-        EXPECT_EQ(run.probe, "write=32 rename=32 delete=32 read=0 progress=0");
+        EXPECT_EQ(run.probe.own, "write=32 rename=32 delete=32 read=0 progress=0");
+        // The folder's access list keeps an unelevated process out altogether; Wine does not
+        // enforce access lists, so there only the lock refuses it.
+        EXPECT_EQ(run.probe.unelevated, underWine() ? "write=32 rename=32 delete=32 read=0 progress=0"
+                                                   : "write=5 rename=5 delete=5 read=5 progress=0");
         ASSERT_EQ(run.params.compare(0, prefix.size(), prefix), 0) << run.params;
         std::string folder = run.params.substr(prefix.size(), 16);
         EXPECT_EQ(folder.find_first_not_of("0123456789abcdef"), std::string::npos) << folder;
@@ -343,7 +348,7 @@ TEST(StandIn, ALongDecodeShowsProgressUntilTheInstallerStarts)
     EXPECT_TRUE(run.progress) << "no progress window seen";
     EXPECT_EQ(run.progressTitle, "setup");
     // The zeros are no installer database: the read is refused with 13.
-    EXPECT_EQ(run.probe, "write=32 rename=32 delete=32 read=13 progress=0");
+    EXPECT_EQ(run.probe.own, "write=32 rename=32 delete=32 read=13 progress=0");
     EXPECT_TRUE(listFiles(temp).empty());
 
     run = runWithStandIn("--quiet", 0, temp, false, "slow");
@@ -379,7 +384,7 @@ TEST(StandInCodePage, PathsAndArgumentsOutsideTheCodePageReachTheInstallerExactl
         EXPECT_EQ(run.params, "/i \"" + temp + "\\setup.msi\" REINSTALLMODE=amus /qn "
                               + kArgumentOutside1252);
         // The installer could read the package by the path it was given.
-        EXPECT_NE(run.probe.find("read=0"), std::string::npos) << run.probe;
+        EXPECT_NE(run.probe.own.find("read=0"), std::string::npos) << run.probe.own;
         EXPECT_TRUE(listFiles(temp).empty()) << name;
     }
 }
