@@ -1,4 +1,4 @@
-// Writing OUTPUT: the stub around the compressed package, read back and checked before it
+// Writing OUTPUT: the stub around the compressed package, checked and read back before it
 // takes OUTPUT's place; and what 32-bit Windows can map of the result.
 #pragma once
 
@@ -13,9 +13,10 @@
 enum pack_Blame { kPackBlameStub, kPackBlamePackage, kPackBlameOutput };
 
 // Writes the stub with the package at packagePath compressed into it as outputPath, holding
-// no more than a few pieces of the payload: streamed into a temporary file beside outputPath,
-// read back (the payload decodes to the package), checksummed, and only then renamed over
-// outputPath, which stays as it was on any failure. Returns "" or a one-line error and sets
+// no more than a few pieces of the payload: streamed into a temporary file beside outputPath
+// while a decoder beside the compressor checks that the payload decodes to the package, read
+// back (the payload is what was checked), checksummed, and only then renamed over outputPath,
+// which stays as it was on any failure. Returns "" or a one-line error and sets
 // *blame.
 std::string pack_writeOutput(const pack_Stub& stub, const char* packagePath, const pack_Compression& how,
                              const char* outputPath, pack_Blame* blame, uint64_t* imageSize = nullptr);

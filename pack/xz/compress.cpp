@@ -56,7 +56,8 @@ std::string pack_checkPackageSize(FILE* in, uint64_t limit)
 
 } // namespace
 
-std::string pack_compressFileTo(const char* path, const pack_Compression& how, const pack_Sink& sink)
+std::string pack_compressFileTo(const char* path, const pack_Compression& how, const pack_Sink& sink,
+                                const std::function<void()>& inputEnded)
 {
     pack_File in(fopen(path, "rb"));
     if (!in) {
@@ -83,6 +84,9 @@ std::string pack_compressFileTo(const char* path, const pack_Compression& how, c
                 return "cannot read the package";
             }
             action = feof(in.get()) ? LZMA_FINISH : LZMA_RUN;
+            if (action == LZMA_FINISH && inputEnded) {
+                inputEnded();
+            }
         }
         stream.next_out = out.get();
         stream.avail_out = kPackXzPiece;

@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "bytes.h"
@@ -38,7 +39,10 @@ std::string pack_compressFile(const char* path, pack_Bytes* out,
 using pack_Sink = std::function<std::string(const uint8_t* data, size_t size)>;
 
 // The same, handing the compressed bytes to sink piece by piece instead of keeping them.
-std::string pack_compressFileTo(const char* path, const pack_Compression& how, const pack_Sink& sink);
+// inputEnded, when given, is called once the whole package has been read: from then on the
+// encoder only finishes what it holds, and a sink that waits keeps its memory alive.
+std::string pack_compressFileTo(const char* path, const pack_Compression& how, const pack_Sink& sink,
+                                const std::function<void()>& inputEnded = nullptr);
 
 // The next piece of an .xz stream (*data, the returned size; 0 at its end).
 using pack_Pull = std::function<size_t(const uint8_t** data)>;
@@ -46,3 +50,26 @@ using pack_Pull = std::function<size_t(const uint8_t** data)>;
 // Decodes the .xz stream that pull hands over and compares the result with the file at path,
 // piece by piece. Returns "" when they are equal, else a one-line reason.
 std::string pack_verifyAgainstFile(const pack_Pull& pull, const char* path);
+
+// The same check beside the compression: pack_verifierFeed hands each compressed piece, as it is
+// produced, to a decoder in a thread of its own (waiting while a few pieces are queued), and
+// pack_endVerifier waits for its verdict. What is fed is copied; memory stays at the decoder's
+// dictionary and a few pieces.
+struct pack_Verifier;
+pack_Verifier* pack_startVerifier(const char* path);
+// Returns "" or the check's failure as soon as it is known, after which nothing more is taken.
+std::string pack_verifierFeed(pack_Verifier* verifier, const uint8_t* data, size_t size);
+// Whether a piece would be taken at once; only the feeding thread fills the queue, so a yes
+// stays true until it feeds.
+bool pack_verifierHasRoom(pack_Verifier* verifier);
+// Ends the stream, waits for the decoder and frees verifier. Returns "" when everything fed
+// decodes to the package, else a one-line reason; *crc (when given) gets the CRC64 of
+// everything fed, for checking the written copy against it.
+std::string pack_endVerifier(pack_Verifier* verifier, uint64_t* crc = nullptr);
+
+struct pack_EndVerifier {
+    void operator()(pack_Verifier* v) const { pack_endVerifier(v); }
+};
+
+// CRC64 as the .xz format computes it, continued from crc (0 to start).
+uint64_t pack_crc64(const uint8_t* data, size_t size, uint64_t crc);
