@@ -1,7 +1,14 @@
-# The cross-built static liblzma of the bootstrap cache, the decoder of setup.exe.
-
-# liblzma is built with decoders only (the stub's size matters); FindLibLZMA insists on
-# finding the easy encoder, so its check is answered here.
+# The cross-built static liblzma of the bootstrap cache, the decoder of setup.exe: decoders
+# only (the stub's size matters), with the threaded decoder, from a prefix of its own beside
+# the other dependencies.
+set(VORLANE_LZMA_PREFIX "${VORLANE_DEPS_PREFIX}-decoder-mt" CACHE PATH
+    "Prefix holding the stub's threaded decoders-only liblzma")
+if(NOT EXISTS ${VORLANE_LZMA_PREFIX}/lib/liblzma.a)
+  message(FATAL_ERROR "No threaded liblzma in ${VORLANE_LZMA_PREFIX}: run scripts/bootstrap.sh")
+endif()
+set(LIBLZMA_INCLUDE_DIR ${VORLANE_LZMA_PREFIX}/include CACHE PATH "" FORCE)
+set(LIBLZMA_LIBRARY ${VORLANE_LZMA_PREFIX}/lib/liblzma.a CACHE FILEPATH "" FORCE)
+# FindLibLZMA insists on finding the easy encoder, so its check is answered here.
 set(LIBLZMA_HAS_EASY_ENCODER 1 CACHE INTERNAL "decoders-only liblzma by design")
 find_package(LibLZMA REQUIRED)
 # The cross-built liblzma is static; without this its header declares DLL imports.

@@ -53,9 +53,30 @@ uint64_t setup_digestFinish(setup_Digest* digest);
 // ---- Decoding (xz_decode.cpp) ----------------------------------------------------------------
 
 // Every decoded byte also goes into digest, when one is given. With progress, a decode that
-// lasts shows the progress window while it runs.
+// lasts shows the progress window while it runs. The blocks of a payload that gives their
+// sizes decode on up to threads threads, as many at once as threadingLimit bytes of memory
+// allow; a payload without sizes, or a block that alone needs more, decodes on this thread.
 DWORD setup_xzDecodeToFile(const void* input, DWORD size, HANDLE file,
-                           setup_Digest* digest = nullptr, bool progress = false);
+                           setup_Digest* digest = nullptr, bool progress = false,
+                           uint32_t threads = 1, uint64_t threadingLimit = 0);
+
+// ---- Decoding threads (thread_rules.cpp portable; thread_facts.cpp Windows) ---------------
+
+constexpr uint32_t SETUP_DECODE_THREADS_MAX = 8;
+constexpr uint64_t SETUP_THREADING_LIMIT_MAX = uint64_t(512) << 20;
+
+// The processors of an affinity mask, 1 to SETUP_DECODE_THREADS_MAX (1 for an empty mask).
+uint32_t setup_threadsFromAffinity(uint64_t mask);
+// The memory the decoding threads may take: a quarter of the physical memory and, when
+// addressBound (a 32-bit process), of the largest free address range, at most
+// SETUP_THREADING_LIMIT_MAX. 0 where a fact is 0 (unknown): one thread.
+uint64_t setup_threadingLimit(uint64_t physicalMemory, uint64_t largestFreeRange,
+                              bool addressBound);
+
+#ifdef _WIN32
+// The threads and the threading limit for this process on this machine.
+void setup_decodeThreading(uint32_t* threads, uint64_t* limit);
+#endif
 
 // ---- The package file's identity and lock (package_file.cpp) -------------------------------
 

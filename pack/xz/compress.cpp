@@ -2,7 +2,8 @@
 //
 // liblzma's easy encoder at preset 9 with a CRC64 check is what `xz -9 -T1` runs: the
 // single-threaded encoder writes no sizes into the block header, which the setup's decoder
-// form expects. The package is streamed in pieces and the result handed on as it is produced,
+// form expects. A large package is cut into blocks of a fixed size whose headers give their
+// sizes, as the threaded encoder writes them, for setup.exe's threads. The package is streamed in pieces and the result handed on as it is produced,
 // so memory stays at the encoder's own need plus a few pieces.
 #include "xz.h"
 #include "lzma_error.h"
@@ -18,17 +19,27 @@ namespace {
 
 constexpr uint32_t kPreset = 9;
 
-lzma_ret pack_startEncoder(lzma_stream* stream, uint32_t threads)
+// The encoder for the package in, whose size decides the form (read here: the size check
+// further on runs before and has put the file back at its start).
+lzma_ret pack_startEncoder(lzma_stream* stream, const pack_Compression& how, FILE* in)
 {
-    if (threads == 1) {
+#ifdef _WIN32
+    int64_t size = _fseeki64(in, 0, SEEK_END) == 0 ? _ftelli64(in) : -1;
+#else
+    int64_t size = fseeko(in, 0, SEEK_END) == 0 ? ftello(in) : -1;
+#endif
+    rewind(in);
+    bool blocks = size >= 0 && static_cast<uint64_t>(size) >= how.blocksFrom;
+    if (how.threads == 1 && !blocks) {
         return lzma_easy_encoder(stream, kPreset, LZMA_CHECK_CRC64);
     }
     lzma_mt mt = {};
-    mt.threads = threads != 0 ? threads : lzma_cputhreads();
+    mt.threads = how.threads != 0 ? how.threads : lzma_cputhreads();
     mt.threads = mt.threads != 0 ? mt.threads : 1;
     mt.preset = kPreset;
     mt.check = LZMA_CHECK_CRC64;
-    mt.block_size = 0;  // the encoder's default for the preset: three dictionaries
+    // Below the size of blocks, the encoder's default for the preset: three dictionaries.
+    mt.block_size = blocks ? how.blockSize : 0;
     return lzma_stream_encoder_mt(stream, &mt);
 }
 
@@ -68,7 +79,7 @@ std::string pack_compressFileTo(const char* path, const pack_Compression& how, c
         return error;
     }
     lzma_stream stream = LZMA_STREAM_INIT;
-    lzma_ret ret = pack_startEncoder(&stream, how.threads);
+    lzma_ret ret = pack_startEncoder(&stream, how, in.get());
     if (ret != LZMA_OK) {
         return pack_lzmaError("starting the compressor", ret);
     }

@@ -126,9 +126,12 @@ static DWORD decodeAndInstall(const void* payload, DWORD size, const char* kind,
         setup_digestStart(&digest, key);
     }
     if (result == ERROR_SUCCESS) {
+        uint32_t threads = 1;
+        uint64_t threadingLimit = 0;
+        setup_decodeThreading(&threads, &threadingLimit);
         // --xzdec is a decode tool's run, as unattended as --quiet: neither shows progress.
         result = setup_xzDecodeToFile(payload, size, file, g_xzdec ? nullptr : &digest,
-                                      !g_quiet && !g_xzdec);
+                                      !g_quiet && !g_xzdec, threads, threadingLimit);
     }
     if (result != ERROR_SUCCESS) {
         setup_removeThroughHandle(file);

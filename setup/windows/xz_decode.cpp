@@ -37,9 +37,19 @@ DWORD setup_writeAll(HANDLE file, const void* data, DWORD size)
     return ERROR_SUCCESS;
 }
 
-static DWORD startDecoder(lzma_stream* stream)
+static DWORD startDecoder(lzma_stream* stream, uint32_t threads, uint64_t threadingLimit)
 {
-    lzma_ret ret = lzma_stream_decoder(stream, UINT64_MAX, 0);
+    // The threaded decoder alone: for one thread, or a payload without block sizes, it decodes
+    // in place as the single-threaded one does, and the stub carries one decoder, not two.
+    lzma_mt options = {};
+    options.threads = threads;
+    // liblzma takes a limit of 0 as 1 byte: no block is small enough, so no thread starts.
+    options.memlimit_threading = threadingLimit;
+    options.memlimit_stop = UINT64_MAX;
+    // No timeout: a call that leaves room in the output has taken all its input, which is
+    // what moving on to the next slice relies on.
+    options.timeout = 0;
+    lzma_ret ret = lzma_stream_decoder_mt(stream, &options);
     if (ret == LZMA_OK) {
         return ERROR_SUCCESS;
     }
@@ -110,10 +120,10 @@ static DWORD decodeSlices(lzma_stream* stream, const uint8_t* input, DWORD size,
 }
 
 DWORD setup_xzDecodeToFile(const void* input, DWORD size, HANDLE file, setup_Digest* digest,
-                           bool progress)
+                           bool progress, uint32_t threads, uint64_t threadingLimit)
 {
     lzma_stream stream = LZMA_STREAM_INIT;
-    DWORD error = startDecoder(&stream);
+    DWORD error = startDecoder(&stream, threads, threadingLimit);
     if (error == ERROR_SUCCESS) {
         if (progress) {
             setup_progressBegin(size);

@@ -123,6 +123,9 @@ TEST(Payload, BrokenPayloadsFailWithTheirCodeAndLeaveNothing)
     const std::pair<const char*, DWORD> cases[] = {
         {"flip", ERROR_WRITE_FAULT},      // corrupt data
         {"truncate", ERROR_WRITE_FAULT},  // the stream ends early: not a success
+        // The same in a payload of blocks, met by a thread other than the first one's.
+        {"multiblock-flip3", ERROR_WRITE_FAULT},
+        {"multiblock-cut2", ERROR_WRITE_FAULT},
     };
     for (const auto& c : cases) {
         std::string temp = scratch.dir(std::string("broken-") + c.first);

@@ -48,12 +48,14 @@ protected:
     void TearDown() override { support::removeTree(dir_); }
 
     // Decodes input into a new file; the decoded bytes in *output.
-    DWORD decode(const std::string& input, std::string* output = nullptr)
+    DWORD decode(const std::string& input, std::string* output = nullptr, uint32_t threads = 1,
+                 uint64_t threadingLimit = 0)
     {
         HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD code = setup_xzDecodeToFile(input.data(), static_cast<DWORD>(input.size()), file);
+        DWORD code = setup_xzDecodeToFile(input.data(), static_cast<DWORD>(input.size()), file,
+                                          nullptr, false, threads, threadingLimit);
         CloseHandle(file);
         if (output != nullptr) {
             *output = readFile(path_);
@@ -227,6 +229,63 @@ TEST_F(XzDecode, WrongCheckKeepsWhatWasDecoded)
     expectRecorded(ERROR_WRITE_FAULT);
     EXPECT_GT(output.size(), content.size() - 8192);
     EXPECT_TRUE(content.compare(0, output.size(), output) == 0);
+}
+
+// Blocks that give their sizes go to the threads, as many at once as the limit allows; the
+// content comes out whole and in order whatever the count, and with a limit that lets no
+// block start, on this thread alone. A stream without sizes takes that road too.
+TEST_F(XzDecode, BlocksDecodeOnAnyThreadCountAndLimit)
+{
+    std::string content = xz_writer::noise(5 * 131072 + 1000, 21);
+    const std::string inputs[] = {xz_writer::makeBlocks(content, 131072).bytes,
+                                  xz_writer::make(content).bytes};
+    for (const std::string& input : inputs) {
+        for (uint32_t threads : {1u, 2u, 4u}) {
+            for (uint64_t limit : {SETUP_THREADING_LIMIT_MAX, uint64_t(0)}) {
+                SCOPED_TRACE(testing::Message() << threads << " threads, limit " << limit);
+                std::string output;
+                ASSERT_EQ(decode(input, &output, threads, limit), 0u);
+                EXPECT_TRUE(output == content) << output.size() << " of " << content.size();
+            }
+        }
+    }
+}
+
+// A fault in a later block fails as in a stream of one, with the same code recorded at the
+// same place, whichever thread met it: damaged data or check in the third block, and input
+// cut in the second.
+TEST_F(XzDecode, AFaultInALaterBlockFailsAsInOne)
+{
+    std::string content = xz_writer::noise(5 * 131072, 22);
+    xz_writer::Blocks b = xz_writer::makeBlocks(content, 131072);
+    std::string data = b.bytes, check = b.bytes;
+    data[b.blockStarts[2] + 5000] ^= 0x01;
+    check[b.blockStarts[3] - 3] ^= 0x01;
+    std::string one = xz_writer::make(content).bytes;
+    one[one.size() / 2] ^= 0x01;
+    ASSERT_EQ(decode(one), static_cast<DWORD>(ERROR_WRITE_FAULT));
+    int corruptLine = setup_getErrorLine();
+    ASSERT_EQ(decode(one.substr(0, one.size() / 2)), static_cast<DWORD>(ERROR_WRITE_FAULT));
+    int cutLine = setup_getErrorLine();
+    struct Row {
+        const char* what;
+        std::string input;
+        int line;
+    } rows[] = {
+        {"data of the third block", data, corruptLine},
+        {"check of the third block", check, corruptLine},
+        {"cut in the second block", b.bytes.substr(0, b.blockStarts[1] + 70000), cutLine},
+    };
+    for (const Row& row : rows) {
+        for (uint32_t threads : {1u, 2u, 4u}) {
+            SCOPED_TRACE(testing::Message() << row.what << ", " << threads << " threads");
+            setup_recordError(0, "none", 0);
+            EXPECT_EQ(decode(row.input, nullptr, threads, SETUP_THREADING_LIMIT_MAX),
+                      static_cast<DWORD>(ERROR_WRITE_FAULT));
+            expectRecorded(ERROR_WRITE_FAULT);
+            EXPECT_EQ(setup_getErrorLine(), row.line);
+        }
+    }
 }
 
 TEST_F(XzDecode, AFailedWriteReturnsItsOwnCode)

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include <string>
+#include <vector>
 
 namespace xz_writer {
 
@@ -52,7 +53,7 @@ inline uint32_t crc32Of(const std::string& s, size_t from, size_t n)
 
 // LZMA2 stored chunks of at most chunkSize bytes (1..65536), the first one resetting the
 // dictionary, then the end marker.
-inline std::string lzma2Stored(const std::string& content, size_t chunkSize)
+inline std::string lzma2Stored(const std::string& content, size_t chunkSize = 65536)
 {
     std::string out;
     for (size_t at = 0; at < content.size(); at += chunkSize) {
@@ -103,6 +104,60 @@ inline Stream make(const std::string& content, size_t chunkSize = 65536)
     out += tail;
     out.append("YZ");
     return s;
+}
+
+// The same container cut into blocks of blockSize content bytes (the last one may be shorter),
+// each header giving both sizes as the threaded encoder writes them, so that a threaded decoder
+// can hand the blocks to its threads. blockStarts holds each block header's offset.
+struct Blocks {
+    std::string bytes;
+    std::vector<size_t> blockStarts;
+};
+
+inline Blocks makeBlocks(const std::string& content, size_t blockSize)
+{
+    Blocks b;
+    std::string& out = b.bytes;
+    out.assign("\xFD" "7zXZ\0\0\x04", 8);
+    putLe32(out, crc32Of(out, 6, 2));
+    std::string index;
+    size_t records = 0;
+    for (size_t at = 0; at < content.size(); at += blockSize, ++records) {
+        std::string part = content.substr(at, blockSize);
+        std::string data = lzma2Stored(part);
+        // Flags (both sizes, one filter), the sizes, LZMA2 with the 64 MiB property.
+        std::string header("\0\xC0", 2);
+        putVarint(header, data.size());
+        putVarint(header, part.size());
+        header.append("\x21\x01\x1C", 3);
+        while ((header.size() + 4) % 4 != 0) {
+            header.push_back('\0');
+        }
+        header[0] = static_cast<char>((header.size() + 4) / 4 - 1);
+        putLe32(header, crc32Of(header, 0, header.size()));
+        b.blockStarts.push_back(out.size());
+        out += header + data;
+        padTo4(out, b.blockStarts.back());
+        uint64_t check = lzma_crc64(reinterpret_cast<const uint8_t*>(part.data()), part.size(), 0);
+        for (int i = 0; i < 8; ++i) {
+            out.push_back(static_cast<char>((check >> (8 * i)) & 0xFF));
+        }
+        putVarint(index, header.size() + data.size() + 8);
+        putVarint(index, part.size());
+    }
+    size_t indexOffset = out.size();
+    out.push_back('\0');
+    putVarint(out, records);
+    out += index;
+    padTo4(out, indexOffset);
+    putLe32(out, crc32Of(out, indexOffset, out.size() - indexOffset));
+    std::string tail;
+    putLe32(tail, static_cast<uint32_t>((out.size() - indexOffset) / 4 - 1));
+    tail.append("\0\x04", 2);
+    putLe32(out, crc32Of(tail, 0, tail.size()));
+    out += tail;
+    out.append("YZ");
+    return b;
 }
 
 // Deterministic bytes that no compressor could shrink, and text that any would.

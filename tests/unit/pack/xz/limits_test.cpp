@@ -99,6 +99,35 @@ TEST_F(SetupPack, ThreadsGiveTheThreadedEncodersBytesWhateverTheirCount)
     }
 }
 
+// From the size of blocks on, the package is cut into blocks of the fixed size, their sizes
+// in each header, in the same bytes whatever the thread count, the default of one included:
+// the xz program's with that block size. (The sizes are the tests' own: at the real ones the
+// package would take a minute to compress.)
+TEST_F(SetupPack, ALargePackageIsCutIntoBlocksWhateverTheThreads)
+{
+    fs::path package = dir_ / "product.msi";
+    writeFile(package, randomBytes(300000));
+    pack_Compression how;
+    how.blockSize = 65536;
+    how.blocksFrom = 300000;
+    pack_Bytes expected = xzProgram(package, "-T2 --block-size=65536");
+    for (uint32_t threads : {1u, 2u, 0u}) {
+        how.threads = threads;
+        pack_Bytes payload;
+        ASSERT_EQ(pack_compressFile(package.c_str(), &payload, how), "");
+        EXPECT_EQ(payload, expected) << threads;
+        // Block flags after the header's size: both sizes present.
+        EXPECT_EQ(payload.at(13) & 0xC0, 0xC0) << threads;
+    }
+    how.blocksFrom = 300001;
+    for (uint32_t threads : {1u, 2u}) {
+        how.threads = threads;
+        pack_Bytes payload;
+        ASSERT_EQ(pack_compressFile(package.c_str(), &payload, how), "");
+        EXPECT_EQ(payload, xzProgram(package, threads == 1 ? "-T1" : "-T2")) << threads;
+    }
+}
+
 // Only a 32-bit image past the size that 32-bit Windows surely maps is warned about, and the
 // warning names the 64-bit stub.
 TEST(PackLimits, OnlyALarge32BitImageIsWarnedAbout)
