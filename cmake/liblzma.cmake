@@ -7,7 +7,10 @@ if(NOT EXISTS ${VORLANE_LZMA_PREFIX}/lib/liblzma.a)
   message(FATAL_ERROR "No threaded liblzma in ${VORLANE_LZMA_PREFIX}: run scripts/bootstrap.sh")
 endif()
 set(LIBLZMA_INCLUDE_DIR ${VORLANE_LZMA_PREFIX}/include CACHE PATH "" FORCE)
+# FindLibLZMA takes the library from LIBLZMA_LIBRARY_RELEASE when that is set, and would look
+# for it in the other dependencies' prefix too, so both are fixed here.
 set(LIBLZMA_LIBRARY ${VORLANE_LZMA_PREFIX}/lib/liblzma.a CACHE FILEPATH "" FORCE)
+set(LIBLZMA_LIBRARY_RELEASE ${VORLANE_LZMA_PREFIX}/lib/liblzma.a CACHE FILEPATH "" FORCE)
 # FindLibLZMA insists on finding the easy encoder, so its check is answered here.
 set(LIBLZMA_HAS_EASY_ENCODER 1 CACHE INTERNAL "decoders-only liblzma by design")
 find_package(LibLZMA REQUIRED)

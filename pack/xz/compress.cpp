@@ -1,10 +1,10 @@
 // The package's compression.
 //
-// liblzma's easy encoder at preset 9 with a CRC64 check is what `xz -9 -T1` runs: the
-// single-threaded encoder writes no sizes into the block header, which the setup's decoder
-// form expects. A large package is cut into blocks of a fixed size whose headers give their
-// sizes, as the threaded encoder writes them, for setup.exe's threads. The package is streamed in pieces and the result handed on as it is produced,
-// so memory stays at the encoder's own need plus a few pieces.
+// liblzma's easy encoder at preset 9 with a CRC64 check is what `xz -9 -T1` runs: one block,
+// no sizes in its header. A large package is cut into blocks of a fixed size whose headers give
+// their sizes, as the threaded encoder writes them, so that setup.exe decodes them side by side.
+// The package is streamed in pieces and the result handed on as it is produced, so memory stays
+// at the encoder's own need plus a few pieces.
 #include "xz.h"
 #include "lzma_error.h"
 
@@ -19,17 +19,10 @@ namespace {
 
 constexpr uint32_t kPreset = 9;
 
-// The encoder for the package in, whose size decides the form (read here: the size check
-// further on runs before and has put the file back at its start).
-lzma_ret pack_startEncoder(lzma_stream* stream, const pack_Compression& how, FILE* in)
+// The encoder for a package of the given size, which decides the form.
+lzma_ret pack_startEncoder(lzma_stream* stream, const pack_Compression& how, uint64_t size)
 {
-#ifdef _WIN32
-    int64_t size = _fseeki64(in, 0, SEEK_END) == 0 ? _ftelli64(in) : -1;
-#else
-    int64_t size = fseeko(in, 0, SEEK_END) == 0 ? ftello(in) : -1;
-#endif
-    rewind(in);
-    bool blocks = size >= 0 && static_cast<uint64_t>(size) >= how.blocksFrom;
+    bool blocks = size >= how.blocksFrom;
     if (how.threads == 1 && !blocks) {
         return lzma_easy_encoder(stream, kPreset, LZMA_CHECK_CRC64);
     }
@@ -43,8 +36,8 @@ lzma_ret pack_startEncoder(lzma_stream* stream, const pack_Compression& how, FIL
     return lzma_stream_encoder_mt(stream, &mt);
 }
 
-// The package's size, checked against the limit before anything is compressed.
-std::string pack_checkPackageSize(FILE* in, uint64_t limit)
+// The package's size, into *size, checked against the limit before anything is compressed.
+std::string pack_checkPackageSize(FILE* in, uint64_t limit, uint64_t* size)
 {
 #ifdef _WIN32
     bool ended = _fseeki64(in, 0, SEEK_END) == 0;
@@ -56,10 +49,10 @@ std::string pack_checkPackageSize(FILE* in, uint64_t limit)
     if (end < 0) {
         return std::string("cannot read the package: ") + strerror(errno);
     }
-    uint64_t size = static_cast<uint64_t>(end);
+    *size = static_cast<uint64_t>(end);
     rewind(in);
-    if (size >= limit) {
-        return "the package is " + std::to_string(size) + " bytes; no Windows Installer package "
+    if (*size >= limit) {
+        return "the package is " + std::to_string(*size) + " bytes; no Windows Installer package "
                "can be " + std::to_string(limit) + " bytes or larger";
     }
     return "";
@@ -74,12 +67,13 @@ std::string pack_compressFileTo(const char* path, const pack_Compression& how, c
     if (!in) {
         return std::string("cannot open the package: ") + strerror(errno);
     }
-    std::string error = pack_checkPackageSize(in.get(), how.maxPackage);
+    uint64_t size = 0;
+    std::string error = pack_checkPackageSize(in.get(), how.maxPackage, &size);
     if (!error.empty()) {
         return error;
     }
     lzma_stream stream = LZMA_STREAM_INIT;
-    lzma_ret ret = pack_startEncoder(&stream, how, in.get());
+    lzma_ret ret = pack_startEncoder(&stream, how, size);
     if (ret != LZMA_OK) {
         return pack_lzmaError("starting the compressor", ret);
     }

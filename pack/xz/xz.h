@@ -21,7 +21,8 @@ constexpr uint64_t kPackMaxImage = uint64_t(1) << 31;
 // the bench's package (bench/payload-data.pl, xz -9) 0.99 % of a 32 MiB block and 0.73 % of a
 // 64 MiB one and 0.39 % of a 128 MiB one; at 64 MiB a 280 MB package would grow by about
 // 0.66 % against one block, at 128 MiB by about 0.23 % (1 GB: 0.34 %). So the blocks are of
-// 128 MiB: 280 MB take three (two rounds on two cores, the second short), 1 GB eight. A thread decoding one needs about 250 MiB (its input, its output, the dictionary).
+// 128 MiB: 280 MB take three (two rounds on two cores, the second short), 1 GB eight. A
+// thread decoding one needs about 250 MiB (its input, its output, the dictionary).
 constexpr uint64_t kPackBlockSize = uint64_t(128) << 20;
 constexpr uint64_t kPackBlocksFrom = 2 * kPackBlockSize;
 
