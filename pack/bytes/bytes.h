@@ -14,6 +14,9 @@ using pack_Bytes = std::vector<uint8_t>;
 // The whole file at path. Returns "" or a one-line error.
 std::string pack_readWhole(const char* path, pack_Bytes* out);
 
+// The bytes as text (a database field, a stream's name).
+inline std::string pack_bytesText(const pack_Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
 // A file closed when it goes out of scope.
 struct pack_FileCloser {
     void operator()(FILE* f) const { fclose(f); }

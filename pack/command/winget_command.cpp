@@ -18,8 +18,6 @@
 
 namespace {
 
-std::string pack_text(const pack_Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
 std::string pack_wingetRead(const char* path, pack_WingetPackage* p)
 {
     pack_MsiPtr db;
@@ -38,8 +36,8 @@ std::string pack_wingetRead(const char* path, pack_WingetPackage* p)
     };
     for (const std::vector<pack_Bytes>& row : rows) {
         for (const auto& w : wanted) {
-            if (pack_text(row[0]) == w.first) {
-                *w.second = pack_text(row[1]);
+            if (pack_bytesText(row[0]) == w.first) {
+                *w.second = pack_bytesText(row[1]);
             }
         }
     }
@@ -47,7 +45,7 @@ std::string pack_wingetRead(const char* path, pack_WingetPackage* p)
     std::vector<std::string> directories;
     if (pack_msiSelect(db.get(), "SELECT `Directory` FROM `Directory`", "s", &rows).empty()) {
         for (const std::vector<pack_Bytes>& row : rows) {
-            directories.push_back(pack_text(row[0]));
+            directories.push_back(pack_bytesText(row[0]));
         }
     }
     p->installDirProperty = pack_wingetInstallDir(directories, wixUi);

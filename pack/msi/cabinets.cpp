@@ -9,8 +9,6 @@
 
 namespace {
 
-std::string pack_bytesText(const pack_Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
 // Enough for the header and folder entries of any cabinet built without reserve areas.
 constexpr size_t kFirstRead = 1 << 16;
 
