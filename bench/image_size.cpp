@@ -10,7 +10,8 @@
 int main(int argc, char* argv[])
 {
     pack_Bytes stub, payload, out;
-    if (argc != 6 || !pack_readWhole(argv[1], &stub).empty() || !pack_readWhole(argv[2], &payload).empty()) {
+    if (argc != 6 || !pack_readWhole(argv[1], &stub).empty()
+        || !pack_readWhole(argv[2], &payload).empty()) {
         fputs("usage: image_size STUB XZ PAD OUT laa|plain\n", stderr);
         return 2;
     }
@@ -28,7 +29,8 @@ int main(int argc, char* argv[])
     constexpr uint32_t kLargeAddressAware = 0x20;
     size_t characteristics = image.coffOffset + 18;
     uint32_t flags = pack_get16(out, characteristics) & ~kLargeAddressAware;
-    pack_put16(out, characteristics, strcmp(argv[5], "laa") == 0 ? flags | kLargeAddressAware : flags);
+    pack_put16(out, characteristics,
+               strcmp(argv[5], "laa") == 0 ? flags | kLargeAddressAware : flags);
     FILE* f = fopen(argv[4], "wb");
     bool written = f != nullptr && fwrite(out.data(), 1, out.size(), f) == out.size();
     return (f != nullptr && fclose(f) == 0 && written) ? 0 : 1;

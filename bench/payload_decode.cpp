@@ -81,8 +81,8 @@ Times decodeToFile(const std::string& input, const char* out, bool locked = fals
     // As a run without --quiet decodes: with the progress window's clock reads and, past its
     // delay, the window and its messages.
     result = result != 0 ? result
-        : setup_xzDecodeToFile(input.data(), static_cast<DWORD>(input.size()), file,
-                               locked ? &digest : nullptr, true);
+                         : setup_xzDecodeToFile(input.data(), static_cast<DWORD>(input.size()),
+                                                file, locked ? &digest : nullptr, true);
     if (result == 0 && locked) {
         result = setup_getFileId(file, &id);
     }
@@ -109,8 +109,8 @@ Times decodeToMemory(const std::string& input, uint8_t* out, size_t outSize, siz
     size_t inPos = 0;
     *produced = 0;
     lzma_ret ret = lzma_stream_buffer_decode(&memlimit, 0, nullptr,
-                                             reinterpret_cast<const uint8_t*>(input.data()),
-                                             &inPos, input.size(), out, produced, outSize);
+                                             reinterpret_cast<const uint8_t*>(input.data()), &inPos,
+                                             input.size(), out, produced, outSize);
     Times elapsed = {seconds() - start, cpuSeconds() - cpuStart, 0};
     if (ret != LZMA_OK) {
         fprintf(stderr, "lzma_stream_buffer_decode: %d\n", ret);
@@ -119,7 +119,7 @@ Times decodeToMemory(const std::string& input, uint8_t* out, size_t outSize, siz
     return elapsed;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -156,8 +156,9 @@ int main(int argc, char** argv)
         Times toMemory = decodeToMemory(input, buffer, decodedSize, &produced);
         Times locked = decodeToFile(input, argv[2], true);
         printf("run %d: to file %.3f s (cpu %.3f s), in memory %.3f s (cpu %.3f s), "
-               "locked %.3f s (cpu %.3f s)\n", i + 1, toFile.wall, toFile.cpu, toMemory.wall,
-               toMemory.cpu, locked.wall, locked.cpu);
+               "locked %.3f s (cpu %.3f s)\n",
+               i + 1, toFile.wall, toFile.cpu, toMemory.wall, toMemory.cpu, locked.wall,
+               locked.cpu);
         keepBest(&bestFile, toFile);
         keepBest(&bestMemory, toMemory);
         keepBest(&bestLocked, locked);
@@ -173,7 +174,8 @@ int main(int argc, char** argv)
            bestLocked.wall - bestFile.wall, bestLocked.cpu - bestFile.cpu,
            100 * (bestLocked.wall / bestFile.wall - 1), 100 * (bestLocked.cpu / bestFile.cpu - 1));
     printf("of which the lock's own step (open, read back, check): %.3f s, %.1f %% of the "
-           "decode by the clock\n", bestLocked.lock, 100 * bestLocked.lock / bestFile.wall);
+           "decode by the clock\n",
+           bestLocked.lock, 100 * bestLocked.lock / bestFile.wall);
     free(buffer);
     return 0;
 }

@@ -21,8 +21,7 @@ int64_t bspatch_decodeOffset(const unsigned char* bytes);
 // Reads exactly count bytes of the bzip2 stream bz (a BZFILE*) into dest, in requests of at
 // most maxRequest bytes, since one BZ2_bzRead takes an int. Returns 0 when every byte arrived
 // without a libbz2 error, else 1; *bzError keeps libbz2's last error.
-int bspatch_readStream(void* bz, int* bzError, unsigned char* dest, int64_t count,
-                       int maxRequest);
+int bspatch_readStream(void* bz, int* bzError, unsigned char* dest, int64_t count, int maxRequest);
 
 // Moves *position by delta. Returns 1 and leaves *position as it was when the sum would leave
 // the signed 64-bit range.

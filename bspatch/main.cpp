@@ -3,10 +3,11 @@
 
 #include "bspatch.h"
 
-int main(int argc, char* argv[]) {
-  if (argc != 4) {
-    fputs("usage: bspatch OLD NEW PATCH\n", stderr);
-    return 1;
-  }
-  return bspatch_apply(argc, argv);
+int main(int argc, char* argv[])
+{
+    if (argc != 4) {
+        fputs("usage: bspatch OLD NEW PATCH\n", stderr);
+        return 1;
+    }
+    return bspatch_apply(argc, argv);
 }

@@ -24,10 +24,10 @@ constexpr int kReplaceBinary = 0;
 #endif
 
 struct replace_File {
-    FILE* stream;   // the content: the temporary file, or an anonymous one for a device
-    char* temp;     // the temporary file's name; null for a device
-    FILE* device;   // a special target, open for writing
-    char* target;   // the file to replace, links resolved
+    FILE* stream;  // the content: the temporary file, or an anonymous one for a device
+    char* temp;  // the temporary file's name; null for a device
+    FILE* device;  // a special target, open for writing
+    char* target;  // the file to replace, links resolved
     bool keepMode;  // a regular file is there, whose permissions the replacement keeps
     unsigned mode;
 };
@@ -119,8 +119,8 @@ FILE* replace_createTemp(const char* target, char** tempPath)
     if (path == nullptr) {
         return nullptr;
     }
-    unsigned long seed = static_cast<unsigned long>(time(nullptr)) ^
-                         static_cast<unsigned long>(reinterpret_cast<uintptr_t>(&path) >> 4);
+    unsigned long seed = static_cast<unsigned long>(time(nullptr))
+        ^ static_cast<unsigned long>(reinterpret_cast<uintptr_t>(&path) >> 4);
     for (int attempt = 0; attempt < kTempAttempts; ++attempt) {
         unsigned long tag = (seed + attempt * 2654435761ul) & 0xFFFFFFFFul;
         snprintf(path + length, kTempSuffixSize, ".%08lx.tmp", tag);
@@ -169,7 +169,7 @@ void replace_free(replace_File* file)
     free(file);
 }
 
-} // namespace
+}  // namespace
 
 replace_File* replace_begin(const char* path)
 {
@@ -215,11 +215,13 @@ int replace_seekFrom(FILE* stream, int64_t offset, int whence)
 #endif
 }
 
-} // namespace
+}  // namespace
 
 int replace_seek(FILE* stream, uint64_t offset)
 {
-    return offset <= uint64_t(INT64_MAX) ? replace_seekFrom(stream, static_cast<int64_t>(offset), SEEK_SET) : 1;
+    return offset <= uint64_t(INT64_MAX)
+        ? replace_seekFrom(stream, static_cast<int64_t>(offset), SEEK_SET)
+        : 1;
 }
 
 int replace_writeAt(replace_File* file, uint64_t offset, const void* data, size_t size)

@@ -12,10 +12,7 @@
 // no-break space, isspace in the C locale does not), and a character that separates in one
 // step but not in another would split an argument on its way to the installer. Narrow
 // callers pass the byte as unsigned char.
-constexpr bool setup_isSpace(unsigned long c)
-{
-    return c == 0x20 || (c >= 0x09 && c <= 0x0D);
-}
+constexpr bool setup_isSpace(unsigned long c) { return c == 0x20 || (c >= 0x09 && c <= 0x0D); }
 
 const char* setup_skipSpacesA(const char* text);
 const wchar_t* setup_skipSpacesW(const wchar_t* text);
@@ -46,9 +43,9 @@ void setup_parsePassThrough(const char* narrowRemainder);
 
 // ---- Installer properties (install_dir_text.cpp portable; install_dir.cpp Windows) ---------
 
-constexpr size_t SETUP_INSTALL_DIR_MAX = 260;      // characters of the environment value
+constexpr size_t SETUP_INSTALL_DIR_MAX = 260;  // characters of the environment value
 constexpr size_t SETUP_QUOTE_BUFFER_SIZE = SETUP_INSTALL_DIR_MAX + 3;
-extern const char SETUP_INSTALL_DIR_VAR[];         // "VORLANE_AUTOUPDATE_INSTALLDIR"
+extern const char SETUP_INSTALL_DIR_VAR[];  // "VORLANE_AUTOUPDATE_INSTALLDIR"
 
 // Quotes a value of n characters held at buffer[1..n] unless it is quoted already; returns
 // the start of the text and stores its length. Portable.

@@ -32,16 +32,16 @@ DWORD setup_getTempDirectory(char* path, DWORD capacity, size_t* length);
 // A keyed digest of a byte stream fed in pieces of any size: the same bytes under the same key
 // give the same value however they are cut. The key comes from the system's random generator.
 
-constexpr size_t SETUP_DIGEST_BLOCK_WORDS = 256;   // 32-bit words of one block, 1 KiB
+constexpr size_t SETUP_DIGEST_BLOCK_WORDS = 256;  // 32-bit words of one block, 1 KiB
 constexpr size_t SETUP_DIGEST_KEY_WORDS = SETUP_DIGEST_BLOCK_WORDS + 4;
 
 struct setup_Digest {
     uint32_t key[SETUP_DIGEST_KEY_WORDS];
-    uint64_t point;      // of the polynomial, from the key
-    uint64_t poly;       // the polynomial so far
-    uint64_t nhA, nhB;   // the current block's two sums
-    size_t words;        // taken into the current block
-    uint64_t length;     // bytes in all
+    uint64_t point;  // of the polynomial, from the key
+    uint64_t poly;  // the polynomial so far
+    uint64_t nhA, nhB;  // the current block's two sums
+    size_t words;  // taken into the current block
+    uint64_t length;  // bytes in all
     uint8_t pending[8];  // a pair of words not yet complete
     size_t pendingSize;
 };
@@ -134,7 +134,7 @@ constexpr bool setup_isRebootSuccess(DWORD code)
 // A setup.exe from the internet carries the system's mark in its Zone.Identifier stream; the
 // package it decodes for the user to keep carries a copy on, so that decoding strips nothing.
 
-constexpr size_t SETUP_ZONE_MARK_MAX = 4096;   // bytes of setup.exe's own mark copied at most
+constexpr size_t SETUP_ZONE_MARK_MAX = 4096;  // bytes of setup.exe's own mark copied at most
 // The mark of a file from the internet, for a mark of setup.exe that cannot be copied.
 constexpr char SETUP_ZONE_MARK_MINIMAL[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
 enum setup_ZoneMark { SETUP_ZONE_NONE, SETUP_ZONE_COPY, SETUP_ZONE_MINIMAL };
@@ -155,8 +155,7 @@ int setup_readOwnZoneMark(char* mark, size_t* size);
 
 // Writes size bytes of mark as the Zone.Identifier stream of the package at path, the file id
 // names; when that fails, the package is removed. Failures are recorded.
-DWORD setup_writeZoneMark(const char* path, const setup_FileId& id, const void* mark,
-                          DWORD size);
+DWORD setup_writeZoneMark(const char* path, const setup_FileId& id, const void* mark, DWORD size);
 
 // The end of a --xzdec decoding into file at path: the package is closed and kept, marked
 // where setup.exe is.

@@ -11,7 +11,7 @@
 
 // Reads entries from the current one on until one has the process id; the current entry must
 // have been read. Returns 0 when found, else the reason the walk stopped.
-template <class Source>
+template<class Source>
 DWORD setup_walkToProcess(Source& source, typename Source::Entry* entry, DWORD id, bool* found)
 {
     *found = false;
@@ -27,7 +27,7 @@ DWORD setup_walkToProcess(Source& source, typename Source::Entry* entry, DWORD i
 }
 
 // Finds the own entry and stores the parent's id; 0 also when the list simply ended.
-template <class Source>
+template<class Source>
 DWORD setup_findParentId(Source& source, DWORD ownId, DWORD* parentId, DWORD* id)
 {
     typename Source::Entry entry;
@@ -57,13 +57,13 @@ DWORD setup_findParentId(Source& source, DWORD ownId, DWORD* parentId, DWORD* id
 }
 
 // Copies the executable name of process id into *name (heap, the caller frees it).
-template <class Source>
+template<class Source>
 DWORD setup_findProcessName(Source& source, DWORD id, char** name)
 {
     typename Source::Entry entry;
     bool found = false;
-    DWORD code = source.first(&entry) ? setup_walkToProcess(source, &entry, id, &found)
-                                      : source.lastError();
+    DWORD code =
+        source.first(&entry) ? setup_walkToProcess(source, &entry, id, &found) : source.lastError();
     if (!found) {
         // The parent has left the list since its id was read: ERROR_NO_MORE_FILES.
         if (code != 0) {
@@ -83,7 +83,7 @@ DWORD setup_findProcessName(Source& source, DWORD id, char** name)
 // The parent of process ownId: its id into *parentId and, when both outs are given and a
 // parent was found, its executable name into *parentName. The name needs a second walk, made
 // only on request.
-template <class Source>
+template<class Source>
 DWORD setup_lookUpParent(Source& source, DWORD ownId, DWORD* parentId, char** parentName)
 {
     DWORD id;

@@ -31,8 +31,8 @@ int setup_convertWhole(const wchar_t* text, int length, UINT codePage, char* out
 
 // uiText when the code page shows it whole, else english; the length in out, 0 when neither
 // can be shown.
-int setup_chooseText(const wchar_t* uiText, int uiLength, const wchar_t* english,
-                     int englishLength, UINT codePage, char* out, int outSize);
+int setup_chooseText(const wchar_t* uiText, int uiLength, const wchar_t* english, int englishLength,
+                     UINT codePage, char* out, int outSize);
 
 // String-table entry id of this executable in the ANSI code page: in the user's UI language
 // as the resource loader picks it, or in English (United States) when the ANSI code page
@@ -71,12 +71,11 @@ bool setup_stationVisible();
 // on: the user said Yes, or there was nothing to ask (or the check could not be made).
 bool setup_confirmWow64();
 
-
 // The decision (machine_rules.cpp, portable): a 32-bit build on 64-bit Windows asks entry 2
 // of the string table, which names x64; on an ARM64 machine it asks the same text with ARM64
 // in the place of x64.
 enum setup_Wow64Ask { SETUP_ASK_NONE, SETUP_ASK_X64, SETUP_ASK_ARM64 };
-constexpr unsigned SETUP_MACHINE_ARM64 = 0xAA64;   // IMAGE_FILE_MACHINE_ARM64
+constexpr unsigned SETUP_MACHINE_ARM64 = 0xAA64;  // IMAGE_FILE_MACHINE_ARM64
 
 // What a process asks: wow64 whether it runs under WOW64, nativeMachine the system's machine
 // (IMAGE_FILE_MACHINE_*) or 0 where the system does not tell it.
@@ -116,7 +115,7 @@ void setup_progressEnd();
 
 constexpr int SETUP_PROGRESS_CLIENT_WIDTH = 352;
 constexpr int SETUP_PROGRESS_CLIENT_HEIGHT = 60;
-constexpr int SETUP_PROGRESS_MARGIN = 16;   // around the bar
+constexpr int SETUP_PROGRESS_MARGIN = 16;  // around the bar
 
 // value pixels at 96 DPI (0 to 32767) at dpi instead, rounded to the nearest; a DPI of 0 or
 // above 65535 counts as 96, a value out of range stays as it is.

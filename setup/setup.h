@@ -23,11 +23,11 @@
 
 // ---- Option flags and the extra installer text -------------------------------------------
 
-extern int g_waitParent;       // --wait-parent: wait for the parent before installing
-extern int g_allowElevation;   // --allow-elevation, or the install-directory variable
-extern int g_quiet;            // --quiet: no prompt, no error dialog
-extern int g_xzdec;            // --xzdec: decode into the current directory and stop
-extern wchar_t* g_msiexecExtra; // appended to msiexec's parameters; lives until exit
+extern int g_waitParent;  // --wait-parent: wait for the parent before installing
+extern int g_allowElevation;  // --allow-elevation, or the install-directory variable
+extern int g_quiet;  // --quiet: no prompt, no error dialog
+extern int g_xzdec;  // --xzdec: decode into the current directory and stop
+extern wchar_t* g_msiexecExtra;  // appended to msiexec's parameters; lives until exit
 
 // How the run is privileged, found by the run sequence before the payload: an elevated run
 // writes the package into a folder of its own that only SYSTEM and Administrators may enter.
@@ -63,14 +63,14 @@ inline DWORD setup_lastErrorOr(DWORD fallback)
 #ifdef _WIN32
 // kernel32's export of that name, or null where the system has none.
 void* setup_getKernelProc(const char* name);
-template <typename Fn>
+template<typename Fn>
 Fn setup_kernelProc(const char* name)
 {
     return reinterpret_cast<Fn>(setup_getKernelProc(name));
 }
 // The same from user32, which the program imports and so has loaded.
 void* setup_getUserProc(const char* name);
-template <typename Fn>
+template<typename Fn>
 Fn setup_userProc(const char* name)
 {
     return reinterpret_cast<Fn>(setup_getUserProc(name));

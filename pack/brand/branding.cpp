@@ -21,8 +21,8 @@ bool pack_usableText(const std::string& text)
     return pack_utf16(text, &wide) && wide.size() <= kPackMaxBrandText;
 }
 
-void pack_takePackageText(const char* path, const char* property, const std::string& value, bool* has,
-                   std::string* out)
+void pack_takePackageText(const char* path, const char* property, const std::string& value,
+                          bool* has, std::string* out)
 {
     if (*has || value.empty()) {
         return;
@@ -43,12 +43,15 @@ void pack_takeIcon(const char* path, pack_Msi* db, const std::string& name, pack
         return std::string(r[0].begin(), r[0].end()) == name;
     });
     if (!error.empty() || row == rows.end()) {
-        pack_warn(path, "ARPPRODUCTICON names no row of the Icon table (" + name + "); the stub's icon is kept");
+        pack_warn(path,
+                  "ARPPRODUCTICON names no row of the Icon table (" + name
+                      + "); the stub's icon is kept");
         return;
     }
     error = pack_readIcon((*row)[1], &b->icon);
     if (!error.empty()) {
-        pack_warn(path, "the icon " + name + " is unusable (" + error + "); the stub's icon is kept");
+        pack_warn(path,
+                  "the icon " + name + " is unusable (" + error + "); the stub's icon is kept");
         return;
     }
     b->hasIcon = true;
@@ -62,7 +65,8 @@ std::u16string pack_u16(const std::string& utf8)
     if (!pack_utf16(utf8, &out)) {
         out.clear();
         for (char c : utf8) {
-            out.push_back(static_cast<unsigned char>(c) < 0x80 ? static_cast<char16_t>(c) : u'\uFFFD');
+            out.push_back(static_cast<unsigned char>(c) < 0x80 ? static_cast<char16_t>(c)
+                                                               : u'\uFFFD');
         }
     }
     return out;
@@ -70,8 +74,8 @@ std::u16string pack_u16(const std::string& utf8)
 
 std::u16string pack_versionText(const uint16_t v[4])
 {
-    std::string text = std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." +
-                       std::to_string(v[3]);
+    std::string text = std::to_string(v[0]) + "." + std::to_string(v[1]) + "."
+        + std::to_string(v[2]) + "." + std::to_string(v[3]);
     return pack_u16(text);
 }
 
@@ -85,7 +89,7 @@ std::u16string pack_stubString(const pack_VersionInfo& stub, const std::u16strin
     return u"";
 }
 
-} // namespace
+}  // namespace
 
 std::string pack_brandingFromPackage(const char* path, pack_Branding* b)
 {
@@ -104,7 +108,9 @@ std::string pack_brandingFromPackage(const char* path, pack_Branding* b)
         } else if (key == "ProductVersion" && !b->hasVersion) {
             b->hasVersion = pack_parseVersion(value, b->version);
             if (!b->hasVersion) {
-                pack_warn(path, "ProductVersion " + value + " is not one to four numbers up to 65535; "
+                pack_warn(path,
+                          "ProductVersion " + value
+                              + " is not one to four numbers up to 65535; "
                                 "the stub's version is kept");
             }
         } else if (key == "ARPPRODUCTICON" && !b->hasIcon) {
@@ -121,7 +127,9 @@ void pack_applyBranding(std::vector<pack_Resource>* resources, const pack_Brandi
         return;
     }
     pack_VersionInfo stub, info;
-    auto isVersion = [](const pack_Resource& r) { return !r.type.isName && r.type.id == kPackRtVersion; };
+    auto isVersion = [](const pack_Resource& r) {
+        return !r.type.isName && r.type.id == kPackRtVersion;
+    };
     auto old = std::find_if(resources->begin(), resources->end(), isVersion);
     if (old != resources->end()) {
         pack_readVersionRecord(old->data, &stub);  // what could be read of it
@@ -138,15 +146,18 @@ void pack_applyBranding(std::vector<pack_Resource>* resources, const pack_Brandi
     }
     std::u16string name = b.hasName ? pack_u16(b.name) : pack_stubString(stub, u"ProductName");
     info.strings = {
-        {u"CompanyName", b.hasCompany ? pack_u16(b.company) : pack_stubString(stub, u"CompanyName")},
-        {u"FileDescription", b.hasName ? name + u" Setup" : pack_stubString(stub, u"FileDescription")},
+        {u"CompanyName",
+         b.hasCompany ? pack_u16(b.company) : pack_stubString(stub, u"CompanyName")},
+        {u"FileDescription",
+         b.hasName ? name + u" Setup" : pack_stubString(stub, u"FileDescription")},
         {u"FileVersion", fileVersion},
         {u"InternalName", u"setup"},
         {u"OriginalFilename", pack_u16(outputName)},
         {u"ProductName", name},
         {u"ProductVersion", productVersion},
     };
-    resources->erase(std::remove_if(resources->begin(), resources->end(), isVersion), resources->end());
+    resources->erase(std::remove_if(resources->begin(), resources->end(), isVersion),
+                     resources->end());
     pack_Resource record;
     record.type.id = kPackRtVersion;
     record.name.id = 1;

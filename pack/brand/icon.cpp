@@ -64,14 +64,18 @@ std::string pack_readIco(const pack_Bytes& file, std::vector<pack_IconImage>* im
     return error;
 }
 
-bool pack_isType(const pack_Resource& r, uint16_t type) { return !r.type.isName && r.type.id == type; }
+bool pack_isType(const pack_Resource& r, uint16_t type)
+{
+    return !r.type.isName && r.type.id == type;
+}
 
 // The first group in the order the loader lists them (names first, then ids ascending).
 const pack_Resource* pack_firstGroup(const std::vector<pack_Resource>& resources)
 {
     const pack_Resource* first = nullptr;
     for (const pack_Resource& r : resources) {
-        if (pack_isType(r, kPackRtGroupIcon) && (first == nullptr || pack_resNameLess(r.name, first->name))) {
+        if (pack_isType(r, kPackRtGroupIcon)
+            && (first == nullptr || pack_resNameLess(r.name, first->name))) {
             first = &r;
         }
     }
@@ -93,7 +97,7 @@ const pack_Resource* pack_findImage(const std::vector<pack_Resource>& resources,
     return found;
 }
 
-} // namespace
+}  // namespace
 
 std::string pack_iconFromResources(const std::vector<pack_Resource>& resources,
                                    std::vector<pack_IconImage>* images)
@@ -107,7 +111,8 @@ std::string pack_iconFromResources(const std::vector<pack_Resource>& resources,
     std::string error = pack_readDirHeader(group->data, kGroupEntry, &count);
     for (uint32_t i = 0; error.empty() && i < count; ++i) {
         size_t at = kDirHeader + i * kGroupEntry;
-        const pack_Resource* found = pack_findImage(resources, pack_get16(group->data, at + 12), group->lang);
+        const pack_Resource* found =
+            pack_findImage(resources, pack_get16(group->data, at + 12), group->lang);
         if (found == nullptr || !pack_isImage(found->data)) {
             return "the icon group names an image that is missing or no image";
         }
@@ -132,7 +137,8 @@ std::string pack_readIcon(const pack_Bytes& file, std::vector<pack_IconImage>* i
     return error.empty() ? pack_iconFromResources(resources, images) : error;
 }
 
-void pack_replaceIcon(std::vector<pack_Resource>* resources, const std::vector<pack_IconImage>& images)
+void pack_replaceIcon(std::vector<pack_Resource>* resources,
+                      const std::vector<pack_IconImage>& images)
 {
     pack_Resource group;
     group.type.id = kPackRtGroupIcon;
@@ -148,9 +154,9 @@ void pack_replaceIcon(std::vector<pack_Resource>* resources, const std::vector<p
         }
     }
     auto gone = [&](const pack_Resource& r) {
-        return (pack_isType(r, kPackRtGroupIcon) && !pack_resNameLess(r.name, group.name) &&
-                !pack_resNameLess(group.name, r.name)) ||
-               (pack_isType(r, kPackRtIcon) && !r.name.isName && dropped.count(r.name.id) != 0);
+        return (pack_isType(r, kPackRtGroupIcon) && !pack_resNameLess(r.name, group.name)
+                && !pack_resNameLess(group.name, r.name))
+            || (pack_isType(r, kPackRtIcon) && !r.name.isName && dropped.count(r.name.id) != 0);
     };
     resources->erase(std::remove_if(resources->begin(), resources->end(), gone), resources->end());
     std::set<uint32_t> used;
@@ -159,7 +165,8 @@ void pack_replaceIcon(std::vector<pack_Resource>* resources, const std::vector<p
             used.insert(r.name.id);
         }
     }
-    group.data = {0, 0, 1, 0, static_cast<uint8_t>(images.size()), static_cast<uint8_t>(images.size() >> 8)};
+    group.data = {
+        0, 0, 1, 0, static_cast<uint8_t>(images.size()), static_cast<uint8_t>(images.size() >> 8)};
     uint32_t id = 1;
     for (const pack_IconImage& image : images) {
         while (used.count(id) != 0) {

@@ -26,4 +26,5 @@ std::string pack_iconFromResources(const std::vector<pack_Resource>& resources,
 
 // Replaces the first icon group of resources (and the images it names) with images, keeping
 // the group's name and language; adds one named 1 when there was none.
-void pack_replaceIcon(std::vector<pack_Resource>* resources, const std::vector<pack_IconImage>& images);
+void pack_replaceIcon(std::vector<pack_Resource>* resources,
+                      const std::vector<pack_IconImage>& images);

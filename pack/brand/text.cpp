@@ -9,7 +9,11 @@ bool pack_utf16(const std::string& utf8, std::u16string* out)
     out->clear();
     for (size_t i = 0; i < utf8.size();) {
         uint8_t c = static_cast<uint8_t>(utf8[i]);
-        size_t extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : 9;
+        size_t extra = c < 0x80  ? 0
+            : (c & 0xE0) == 0xC0 ? 1
+            : (c & 0xF0) == 0xE0 ? 2
+            : (c & 0xF8) == 0xF0 ? 3
+                                 : 9;
         if (extra == 9 || extra > utf8.size() - i - 1) {
             return false;
         }

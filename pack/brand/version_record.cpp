@@ -61,9 +61,10 @@ std::u16string pack_nodeText(const pack_Bytes& b, const pack_Node& n)
 }
 
 // Visits the children of n, stopping at the first that fails.
-template <typename F> std::string pack_eachChild(const pack_Bytes& b, const pack_Node& n, F f)
+template<typename F>
+std::string pack_eachChild(const pack_Bytes& b, const pack_Node& n, F f)
 {
-    for (size_t at = n.children; at < n.end; ) {
+    for (size_t at = n.children; at < n.end;) {
         pack_Node child;
         std::string error = pack_readNode(b, at, n.end, &child);
         if (error.empty()) {
@@ -99,7 +100,8 @@ void pack_readFixed(const pack_Bytes& b, const pack_Node& root, pack_VersionInfo
     }
     info->hasFixed = true;
     for (int i = 0; i < 2; ++i) {
-        uint32_t ms = pack_get32(b, root.value + 8 + 8 * i), ls = pack_get32(b, root.value + 12 + 8 * i);
+        uint32_t ms = pack_get32(b, root.value + 8 + 8 * i),
+                 ls = pack_get32(b, root.value + 12 + 8 * i);
         uint16_t* v = i == 0 ? info->fileVersion : info->productVersion;
         v[0] = static_cast<uint16_t>(ms >> 16), v[1] = static_cast<uint16_t>(ms);
         v[2] = static_cast<uint16_t>(ls >> 16), v[3] = static_cast<uint16_t>(ls);
@@ -121,8 +123,8 @@ void pack_append32(pack_Bytes& b, uint32_t v)
 }
 
 // One node: value is raw bytes (valueLength counts them, or its UTF-16 units for text).
-pack_Bytes pack_node(const std::u16string& key, const pack_Bytes& value, uint32_t valueLength, bool text,
-                     const std::vector<pack_Bytes>& children)
+pack_Bytes pack_node(const std::u16string& key, const pack_Bytes& value, uint32_t valueLength,
+                     bool text, const std::vector<pack_Bytes>& children)
 {
     pack_Bytes n(6, 0);
     for (char16_t c : key) {
@@ -160,13 +162,14 @@ pack_Bytes pack_fixedInfo(const pack_VersionInfo& info)
         pack_append32(f, uint32_t(v[0]) << 16 | v[1]);
         pack_append32(f, uint32_t(v[2]) << 16 | v[3]);
     }
-    for (uint32_t field : {0x3Fu, 0u, 0x40004u /* VOS_NT_WINDOWS32 */, 1u /* VFT_APP */, 0u, 0u, 0u}) {
+    for (uint32_t field :
+         {0x3Fu, 0u, 0x40004u /* VOS_NT_WINDOWS32 */, 1u /* VFT_APP */, 0u, 0u, 0u}) {
         pack_append32(f, field);
     }
     return f;
 }
 
-} // namespace
+}  // namespace
 
 std::string pack_readVersionRecord(const pack_Bytes& data, pack_VersionInfo* info)
 {
@@ -195,5 +198,6 @@ pack_Bytes pack_buildVersionRecord(const pack_VersionInfo& info)
     pack_append16(translation, 1200);
     pack_Bytes var = pack_node(u"Translation", translation, 4, false, {});
     pack_Bytes varInfo = pack_node(u"VarFileInfo", {}, 0, true, {var});
-    return pack_node(u"VS_VERSION_INFO", pack_fixedInfo(info), kFixedSize, false, {fileInfo, varInfo});
+    return pack_node(u"VS_VERSION_INFO", pack_fixedInfo(info), kFixedSize, false,
+                     {fileInfo, varInfo});
 }

@@ -15,7 +15,10 @@ using pack_Bytes = std::vector<uint8_t>;
 std::string pack_readWhole(const char* path, pack_Bytes* out);
 
 // The bytes as text (a database field, a stream's name).
-inline std::string pack_bytesText(const pack_Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+inline std::string pack_bytesText(const pack_Bytes& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
 
 // A file closed when it goes out of scope.
 struct pack_FileCloser {

@@ -11,8 +11,10 @@ std::string pack_addressSpaceWarning(bool pe32plus, uint64_t imageSize)
     if (pe32plus || imageSize <= kPack32BitSafeImage) {
         return "";
     }
-    return "the 32-bit setup executable is " + std::to_string(imageSize) + " bytes; 32-bit "
-           "Windows may not find room for an image above " + std::to_string(kPack32BitSafeImage) +
-           " bytes. If the product needs no 32-bit Windows, pack the 64-bit stub, "
-           "setup-stub-x64.exe";
+    return "the 32-bit setup executable is " + std::to_string(imageSize)
+        + " bytes; 32-bit "
+          "Windows may not find room for an image above "
+        + std::to_string(kPack32BitSafeImage)
+        + " bytes. If the product needs no 32-bit Windows, pack the 64-bit stub, "
+          "setup-stub-x64.exe";
 }

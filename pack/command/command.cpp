@@ -90,10 +90,11 @@ constexpr unsigned kPackQuestionString = 2;
 
 // The stub's resources with the branding the options and the package give, and without the
 // question when asked.
-bool pack_brandStub(const pack_Files& files, const pack_Bytes& stub, pack_Branding* branding, bool noQuestion,
-                    pack_Stub* edited)
+bool pack_brandStub(const pack_Files& files, const pack_Bytes& stub, pack_Branding* branding,
+                    bool noQuestion, pack_Stub* edited)
 {
-    std::string error = branding->keep ? "" : pack_brandingFromPackage(files.package.c_str(), branding);
+    std::string error =
+        branding->keep ? "" : pack_brandingFromPackage(files.package.c_str(), branding);
     if (!error.empty()) {
         pack_fail(files.package.c_str(), error);
         return false;
@@ -137,7 +138,8 @@ bool pack_prepareManifest(const pack_Files& files, const pack_WingetOptions& win
 bool pack_writeManifest(const pack_Files& files, const pack_WingetOptions& winget,
                         pack_WingetManifest* manifest)
 {
-    std::string error = winget.dir.empty() ? "" : pack_wingetWrite(winget, manifest, files.output.c_str());
+    std::string error =
+        winget.dir.empty() ? "" : pack_wingetWrite(winget, manifest, files.output.c_str());
     if (!error.empty()) {
         fprintf(stderr, "setup-pack: %s\n", error.c_str());
         return false;
@@ -165,10 +167,12 @@ bool pack_writeResult(const pack_Files& files, const pack_Stub& edited, const ch
 {
     pack_Blame blame = kPackBlameStub;
     uint64_t imageSize = 0;
-    std::string error = pack_writeOutput(edited, packedPath, how, files.output.c_str(), &blame, &imageSize);
+    std::string error =
+        pack_writeOutput(edited, packedPath, how, files.output.c_str(), &blame, &imageSize);
     if (!error.empty()) {
         const std::string& path = blame == kPackBlameStub ? files.stub
-                                  : blame == kPackBlamePackage ? files.package : files.output;
+            : blame == kPackBlamePackage                  ? files.package
+                                                          : files.output;
         pack_fail(path.c_str(), error);
         return false;
     }
@@ -177,13 +181,15 @@ bool pack_writeResult(const pack_Files& files, const pack_Stub& edited, const ch
         fprintf(stderr, "setup-pack: warning: %s: %s\n", files.output.c_str(), warning.c_str());
     }
     if (edited.image.certSize != 0) {
-        fprintf(stderr, "setup-pack: %s: removed its Authenticode signature, which any edit breaks; "
-                        "sign %s again\n", files.stub.c_str(), files.output.c_str());
+        fprintf(stderr,
+                "setup-pack: %s: removed its Authenticode signature, which any edit breaks; "
+                "sign %s again\n",
+                files.stub.c_str(), files.output.c_str());
     }
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int pack_run(int argc, const char* const argv[])
 {
@@ -194,7 +200,8 @@ int pack_run(int argc, const char* const argv[])
         return 1;
     }
     if (options.help || options.version) {
-        std::string text = options.help ? pack_helpText() : std::string("setup-pack ") + pack_toolVersion() + "\n";
+        std::string text =
+            options.help ? pack_helpText() : std::string("setup-pack ") + pack_toolVersion() + "\n";
         fputs(text.c_str(), stdout);
         return 0;
     }
@@ -204,13 +211,14 @@ int pack_run(int argc, const char* const argv[])
     how.threads = options.threads;
     pack_Stub edited;
     std::string stored;
-    pack_RemoveAtEnd removeStored{&stored};
+    pack_RemoveAtEnd removeStored {&stored};
     pack_WingetManifest manifest;
-    bool done = pack_takeFiles(options.files, &files) && pack_loadStub(files, &stub, &how) &&
-                pack_brandStub(files, stub, &options.branding, options.noQuestion, &edited) &&
-                pack_prepareManifest(files, options.winget, stub, &manifest) &&
-                pack_choosePacked(files, options.storeCabinets, &stored) &&
-                pack_writeResult(files, edited, stored.empty() ? files.package.c_str() : stored.c_str(), how) &&
-                pack_writeManifest(files, options.winget, &manifest);
+    bool done = pack_takeFiles(options.files, &files) && pack_loadStub(files, &stub, &how)
+        && pack_brandStub(files, stub, &options.branding, options.noQuestion, &edited)
+        && pack_prepareManifest(files, options.winget, stub, &manifest)
+        && pack_choosePacked(files, options.storeCabinets, &stored)
+        && pack_writeResult(files, edited, stored.empty() ? files.package.c_str() : stored.c_str(),
+                            how)
+        && pack_writeManifest(files, options.winget, &manifest);
     return done ? 0 : 1;
 }

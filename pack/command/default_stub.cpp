@@ -27,7 +27,7 @@ std::string pack_directoryOf(const std::string& path, const char* separators)
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-} // namespace
+}  // namespace
 
 std::string pack_stubBeside(const std::string& programPath, bool windowsLayout)
 {
@@ -40,7 +40,8 @@ std::string pack_stubBeside(const std::string& programPath, bool windowsLayout)
     }
     // The parent by name: the kernel's path of the executable has no links or dot entries
     // left, so dropping the last component is what ".." would do.
-    std::string parent = dir.size() > 1 ? pack_directoryOf(dir.substr(0, dir.size() - 1), "/") : dir;
+    std::string parent =
+        dir.size() > 1 ? pack_directoryOf(dir.substr(0, dir.size() - 1), "/") : dir;
     return parent + kUnixShare + kStubName;
 }
 
@@ -54,8 +55,8 @@ static std::string pack_ownPath(std::string* path)
     for (;;) {
         DWORD got = GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
         if (got == 0) {
-            return "no STUB given, and the program's own path cannot be read (error " +
-                   std::to_string(GetLastError()) + ")";
+            return "no STUB given, and the program's own path cannot be read (error "
+                + std::to_string(GetLastError()) + ")";
         }
         if (got < wide.size()) {
             wide.resize(got);
@@ -64,14 +65,14 @@ static std::string pack_ownPath(std::string* path)
         wide.resize(wide.size() * 2);
     }
     BOOL lossy = FALSE;
-    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                                   nullptr, 0, nullptr, &lossy);
+    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                   static_cast<int>(wide.size()), nullptr, 0, nullptr, &lossy);
     if (size <= 0 || lossy) {
         return "no STUB given, and the program's own path cannot be written in the ANSI code page";
     }
     path->resize(size);
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), &(*path)[0],
-                        size, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                        &(*path)[0], size, nullptr, nullptr);
     return "";
 }
 
@@ -83,7 +84,8 @@ static std::string pack_ownPath(std::string* path)
     for (;;) {
         ssize_t got = readlink("/proc/self/exe", buffer.data(), buffer.size());
         if (got < 0) {
-            return std::string("no STUB given, and /proc/self/exe cannot be read: ") + strerror(errno);
+            return std::string("no STUB given, and /proc/self/exe cannot be read: ")
+                + strerror(errno);
         }
         if (static_cast<size_t>(got) < buffer.size()) {
             path->assign(buffer.data(), static_cast<size_t>(got));
@@ -104,7 +106,8 @@ static bool pack_isExecutable(const char* path)
     if (in == nullptr) {
         return false;
     }
-    bool executable = fread(head, 1, sizeof head, in) == sizeof head && head[0] == 'M' && head[1] == 'Z';
+    bool executable =
+        fread(head, 1, sizeof head, in) == sizeof head && head[0] == 'M' && head[1] == 'Z';
     fclose(in);
     return executable;
 }

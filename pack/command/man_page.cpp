@@ -32,7 +32,9 @@ int main(int argc, char* argv[])
     std::ofstream out(argv[2], std::ios::binary);
     out << page.str();
     if (!in.eof() || !sections || !out.flush()) {
-        fprintf(stderr, "setup-pack-man: %s: cannot read it, or it has no @SECTIONS@ line; or %s cannot be written\n",
+        fprintf(stderr,
+                "setup-pack-man: %s: cannot read it, or it has no @SECTIONS@ line; or %s cannot be "
+                "written\n",
                 argv[1], argv[2]);
         return 1;
     }

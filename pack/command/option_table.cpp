@@ -3,7 +3,6 @@
 // take, or leave one out.
 #include "options.h"
 
-
 #ifndef VORLANE_VERSION
 #error "VORLANE_VERSION names the project's version"
 #endif
@@ -13,7 +12,8 @@ const pack_OptionDoc kPackOptions[] = {
      "The product name: ProductName, and FileDescription \"TEXT Setup\", in place of the package's "
      "ProductName."},
     {"--product-version", "N.N.N[.N]", kPackOptionPack,
-     "FileVersion and ProductVersion (one to four numbers up to 65535, missing ones 0), in place of "
+     "FileVersion and ProductVersion (one to four numbers up to 65535, missing ones 0), in place "
+     "of "
      "the package's ProductVersion."},
     {"--version", "N.N.N[.N]", kPackOptionOldSpelling,
      "The old spelling of --product-version, kept working when a value follows it."},
@@ -100,7 +100,7 @@ const char kExitStatus[] = "0 when OUTPUT was written (or --help or --version pr
                            "failure, told in one line on standard error, and OUTPUT is left as it "
                            "was.";
 
-} // namespace
+}  // namespace
 
 const char* pack_toolVersion() { return VORLANE_VERSION; }
 
@@ -117,12 +117,13 @@ std::string pack_usageLine()
 
 std::string pack_helpText()
 {
-    std::string text = "usage: setup-pack [OPTION]... [STUB] PACKAGE OUTPUT\n"
-                       "       setup-pack --help | --version\n\n"
-                       "Puts PACKAGE, a Windows Installer package, XZ-compressed into a copy of the\n"
-                       "setup executable STUB, and writes it as OUTPUT. Without STUB, the 32-bit\n"
-                       "setup-stub.exe installed with setup-pack is taken. The version record and\n"
-                       "icon come from the package unless options say otherwise.\n\nOptions:\n";
+    std::string text =
+        "usage: setup-pack [OPTION]... [STUB] PACKAGE OUTPUT\n"
+        "       setup-pack --help | --version\n\n"
+        "Puts PACKAGE, a Windows Installer package, XZ-compressed into a copy of the\n"
+        "setup executable STUB, and writes it as OUTPUT. Without STUB, the 32-bit\n"
+        "setup-stub.exe installed with setup-pack is taken. The version record and\n"
+        "icon come from the package unless options say otherwise.\n\nOptions:\n";
     for (size_t i = 0; i < kPackOptionCount; ++i) {
         std::string title = "  " + pack_optionTitle(kPackOptions[i]);
         if (title.size() < kHelpIndent) {

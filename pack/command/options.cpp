@@ -46,8 +46,8 @@ std::string pack_takeOptionText(const char* option, const char* arg, bool* has, 
     std::u16string wide;
     std::string value = pack_argumentText(arg);
     if (!pack_utf16(value, &wide) || wide.size() > kPackMaxBrandText || wide.empty()) {
-        return std::string(option) + " needs a text of 1 to " + std::to_string(kPackMaxBrandText) +
-               " characters";
+        return std::string(option) + " needs a text of 1 to " + std::to_string(kPackMaxBrandText)
+            + " characters";
     }
     *has = true;
     *out = value;
@@ -64,7 +64,9 @@ std::string pack_option(const char* option, const char* value, pack_Branding* b)
     }
     if (strcmp(option, "--product-version") == 0 || strcmp(option, "--version") == 0) {
         b->hasVersion = pack_parseVersion(value, b->version);
-        return b->hasVersion ? "" : std::string(option) + " " + value + ": not N.N.N[.N] with numbers up to 65535";
+        return b->hasVersion
+            ? ""
+            : std::string(option) + " " + value + ": not N.N.N[.N] with numbers up to 65535";
     }
     return pack_readIconFile(value, b);
 }
@@ -76,7 +78,8 @@ std::string pack_takeThreads(const char* value, uint32_t* threads)
     errno = 0;
     unsigned long n = *value >= '0' && *value <= '9' ? strtoul(value, &end, 10) : 0;
     if (end == nullptr || *end != '\0' || errno != 0 || n > 256) {
-        return std::string("--threads ") + value + ": not a number of threads from 0 (one per core) to 256";
+        return std::string("--threads ") + value
+            + ": not a number of threads from 0 (one per core) to 256";
     }
     *threads = static_cast<uint32_t>(n);
     return "";
@@ -97,8 +100,11 @@ const pack_OptionDoc* pack_findOption(const char* name)
 bool pack_wingetOption(const char* option, const char* value, pack_WingetOptions* w)
 {
     const std::pair<const char*, std::string*> known[] = {
-        {"--winget-manifest", &w->dir}, {"--installer-url", &w->url}, {"--winget-id", &w->id},
-        {"--license", &w->license},      {"--short-description", &w->shortDescription},
+        {"--winget-manifest", &w->dir},
+        {"--installer-url", &w->url},
+        {"--winget-id", &w->id},
+        {"--license", &w->license},
+        {"--short-description", &w->shortDescription},
     };
     for (const auto& k : known) {
         if (strcmp(option, k.first) == 0) {
@@ -116,8 +122,10 @@ std::string pack_finishWinget(pack_Options* options, const char* versionText)
     pack_WingetOptions& w = options->winget;
     const pack_Branding& b = options->branding;
     if (w.dir.empty()) {
-        bool stray = !w.url.empty() || !w.id.empty() || !w.license.empty() || !w.shortDescription.empty();
-        return stray ? "--installer-url, --winget-id, --license and --short-description go with --winget-manifest"
+        bool stray =
+            !w.url.empty() || !w.id.empty() || !w.license.empty() || !w.shortDescription.empty();
+        return stray ? "--installer-url, --winget-id, --license and --short-description go with "
+                       "--winget-manifest"
                      : "";
     }
     w.name = b.hasName ? b.name : "";
@@ -126,7 +134,7 @@ std::string pack_finishWinget(pack_Options* options, const char* versionText)
     return "";
 }
 
-} // namespace
+}  // namespace
 
 std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* options)
 {

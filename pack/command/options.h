@@ -11,13 +11,13 @@
 #include "winget.h"
 
 struct pack_Options {
-    pack_Branding branding;          // what the options set; the package fills the rest
-    uint32_t threads = 1;            // --threads: 1 as xz -T1, else the threaded encoder
-    bool storeCabinets = false;      // --store-cabinets: packs a copy with them uncompressed
-    bool noQuestion = false;         // --no-architecture-question: the question's text dropped
-    pack_WingetOptions winget;       // --winget-manifest DIR and its options; dir "" for none
-    bool help = false;               // --help: the help, and nothing else
-    bool version = false;            // --version as the only argument: the tool's version
+    pack_Branding branding;  // what the options set; the package fills the rest
+    uint32_t threads = 1;  // --threads: 1 as xz -T1, else the threaded encoder
+    bool storeCabinets = false;  // --store-cabinets: packs a copy with them uncompressed
+    bool noQuestion = false;  // --no-architecture-question: the question's text dropped
+    pack_WingetOptions winget;  // --winget-manifest DIR and its options; dir "" for none
+    bool help = false;  // --help: the help, and nothing else
+    bool version = false;  // --version as the only argument: the tool's version
     std::vector<std::string> files;  // the positional arguments, as given
 };
 
@@ -27,16 +27,16 @@ struct pack_Options {
 std::string pack_parseOptions(int argc, const char* const argv[], pack_Options* options);
 
 enum pack_OptionKind {
-    kPackOptionPack,         // changes what is packed
+    kPackOptionPack,  // changes what is packed
     kPackOptionOldSpelling,  // another name of the option before it, kept working
-    kPackOptionInfo,         // prints something instead of packing
+    kPackOptionInfo,  // prints something instead of packing
 };
 
 struct pack_OptionDoc {
     const char* name;
     const char* value;  // what follows it, or nullptr for a switch
     pack_OptionKind kind;
-    const char* help;   // one paragraph
+    const char* help;  // one paragraph
 };
 
 // Every option, in the order --help and the manual list them.

@@ -36,11 +36,15 @@ struct pack_Written {
     uint64_t crc = 0;
 };
 
-std::string pack_readBackError(const std::string& error) { return "the result does not read back: " + error; }
+std::string pack_readBackError(const std::string& error)
+{
+    return "the result does not read back: " + error;
+}
 
 // The pieces that were written but not fed, read back from the file once the compressor has
 // ended: the stream is the main thread's alone.
-std::string pack_feedWritten(replace_File* file, uint64_t from, uint64_t to, pack_Verifier* verifier)
+std::string pack_feedWritten(replace_File* file, uint64_t from, uint64_t to,
+                             pack_Verifier* verifier)
 {
     FILE* stream = replace_stream(file);
     if (fflush(stream) != 0 || replace_seek(stream, from) != 0) {
@@ -65,7 +69,8 @@ std::string pack_feedWritten(replace_File* file, uint64_t from, uint64_t to, pac
 // so from the first full queue on the pieces are only written, and fed from the file once the
 // compressor has ended and freed its memory.
 std::string pack_streamPayload(replace_File* file, uint64_t payloadAt, const char* packagePath,
-                               const pack_Compression& how, pack_Written* written, pack_Blame* blame)
+                               const pack_Compression& how, pack_Written* written,
+                               pack_Blame* blame)
 {
     std::unique_ptr<pack_Verifier, pack_EndVerifier> verifier(pack_startVerifier(packagePath));
     bool inputEnded = false, refused = false;
@@ -77,7 +82,8 @@ std::string pack_streamPayload(replace_File* file, uint64_t payloadAt, const cha
             if (replace_write(file, data, size) != 0) {
                 return pack_writeError();
             }
-            if (fed + size != written->size || (inputEnded && !pack_verifierHasRoom(verifier.get()))) {
+            if (fed + size != written->size
+                || (inputEnded && !pack_verifierHasRoom(verifier.get()))) {
                 return std::string();
             }
             fed += size;
@@ -121,8 +127,9 @@ std::string pack_streamImage(replace_File* file, const pack_Stub& stub, const ch
     }
     if (error.empty()) {
         *blame = kPackBlameOutput;
-        error = replace_writeAt(file, 0, split->head.data(), split->head.size()) == 0 ? pack_writeBytes(file, split->tail)
-                                                                                        : pack_writeError();
+        error = replace_writeAt(file, 0, split->head.data(), split->head.size()) == 0
+            ? pack_writeBytes(file, split->tail)
+            : pack_writeError();
     }
     return error;
 }
@@ -133,7 +140,7 @@ struct pack_ReadBack {
     FILE* stream = nullptr;
     uint64_t size = 0, at = 0, payloadAt = 0, payloadEnd = 0;
     pack_Checksum checksum;
-    std::unique_ptr<uint8_t[]> piece{new uint8_t[kPiece]};
+    std::unique_ptr<uint8_t[]> piece {new uint8_t[kPiece]};
     bool failed = false;
 };
 
@@ -202,13 +209,16 @@ std::string pack_readBack(replace_File* file, const pack_Split& split, const pac
     }
     pack_Bytes field(4);
     pack_put32(field, 0, pack_checksumEnd(r.checksum));
-    return replace_writeAt(file, split.checksumAt, field.data(), field.size()) == 0 ? "" : pack_writeError();
+    return replace_writeAt(file, split.checksumAt, field.data(), field.size()) == 0
+        ? ""
+        : pack_writeError();
 }
 
-} // namespace
+}  // namespace
 
-std::string pack_writeOutput(const pack_Stub& stub, const char* packagePath, const pack_Compression& how,
-                             const char* outputPath, pack_Blame* blame, uint64_t* imageSize)
+std::string pack_writeOutput(const pack_Stub& stub, const char* packagePath,
+                             const pack_Compression& how, const char* outputPath, pack_Blame* blame,
+                             uint64_t* imageSize)
 {
     *blame = kPackBlameStub;
     pack_Split split;

@@ -18,8 +18,9 @@ enum pack_Blame { kPackBlameStub, kPackBlamePackage, kPackBlameOutput };
 // back (the payload is what was checked), checksummed, and only then renamed over outputPath,
 // which stays as it was on any failure. Returns "" or a one-line error and sets
 // *blame.
-std::string pack_writeOutput(const pack_Stub& stub, const char* packagePath, const pack_Compression& how,
-                             const char* outputPath, pack_Blame* blame, uint64_t* imageSize = nullptr);
+std::string pack_writeOutput(const pack_Stub& stub, const char* packagePath,
+                             const pack_Compression& how, const char* outputPath, pack_Blame* blame,
+                             uint64_t* imageSize = nullptr);
 
 // Above this size a 32-bit image may find no room in a process on 32-bit Windows.
 constexpr uint64_t kPack32BitSafeImage = uint64_t(3) << 29;  // 1.5 GiB

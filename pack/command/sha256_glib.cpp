@@ -14,7 +14,8 @@ std::string pack_sha256File(const char* path, std::string* hex)
     if (!in) {
         return strerror(errno);
     }
-    std::unique_ptr<GChecksum, void (*)(GChecksum*)> sum(g_checksum_new(G_CHECKSUM_SHA256), g_checksum_free);
+    std::unique_ptr<GChecksum, void (*)(GChecksum*)> sum(g_checksum_new(G_CHECKSUM_SHA256),
+                                                         g_checksum_free);
     unsigned char piece[1 << 16];
     size_t got = 0;
     while ((got = fread(piece, 1, sizeof piece, in.get())) > 0) {

@@ -26,7 +26,7 @@ struct pack_Sha256 {
     }
 };
 
-} // namespace
+}  // namespace
 
 std::string pack_sha256File(const char* path, std::string* hex)
 {
@@ -35,8 +35,8 @@ std::string pack_sha256File(const char* path, std::string* hex)
         return strerror(errno);
     }
     pack_Sha256 s;
-    if (BCryptOpenAlgorithmProvider(&s.alg, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0 ||
-        BCryptCreateHash(s.alg, &s.hash, nullptr, 0, nullptr, 0, 0) < 0) {
+    if (BCryptOpenAlgorithmProvider(&s.alg, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0
+        || BCryptCreateHash(s.alg, &s.hash, nullptr, 0, nullptr, 0, 0) < 0) {
         return "the system offers no SHA-256";
     }
     unsigned char piece[1 << 16];

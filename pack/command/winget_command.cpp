@@ -28,10 +28,14 @@ std::string pack_wingetRead(const char* path, pack_WingetPackage* p)
     }
     std::string wixUi;
     const std::pair<const char*, std::string*> wanted[] = {
-        {"Manufacturer", &p->manufacturer},     {"ProductName", &p->productName},
-        {"ProductVersion", &p->productVersion}, {"ProductCode", &p->productCode},
-        {"UpgradeCode", &p->upgradeCode},       {"ProductLanguage", &p->productLanguage},
-        {"ALLUSERS", &p->allUsers},             {"MSIINSTALLPERUSER", &p->installPerUser},
+        {"Manufacturer", &p->manufacturer},
+        {"ProductName", &p->productName},
+        {"ProductVersion", &p->productVersion},
+        {"ProductCode", &p->productCode},
+        {"UpgradeCode", &p->upgradeCode},
+        {"ProductLanguage", &p->productLanguage},
+        {"ALLUSERS", &p->allUsers},
+        {"MSIINSTALLPERUSER", &p->installPerUser},
         {"WIXUI_INSTALLDIR", &wixUi},
     };
     for (const std::vector<pack_Bytes>& row : rows) {
@@ -68,9 +72,11 @@ bool pack_localName(const std::string& utf8, std::string* out)
     std::wstring wide(n > 0 ? n : 1, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], n);
     BOOL lossy = FALSE;
-    int m = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr, &lossy);
+    int m = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr,
+                                &lossy);
     out->assign(m > 0 ? m : 1, '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, &(*out)[0], m, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, &(*out)[0], m, nullptr,
+                        nullptr);
     out->resize(out->size() - 1);
     return n > 0 && m > 0 && !lossy;
 #else
@@ -102,10 +108,11 @@ std::string pack_writeFile(const std::string& path, const std::string& text)
     return replace_commit(file) == 0 ? "" : path + ": " + strerror(errno);
 }
 
-} // namespace
+}  // namespace
 
-std::string pack_wingetPrepare(const pack_WingetOptions& options, const char* packagePath, const pack_Bytes& stub,
-                               const pack_Image& image, pack_WingetManifest* manifest)
+std::string pack_wingetPrepare(const pack_WingetOptions& options, const char* packagePath,
+                               const pack_Bytes& stub, const pack_Image& image,
+                               pack_WingetManifest* manifest)
 {
     pack_WingetPackage package;
     std::string error = pack_wingetRead(packagePath, &package);
@@ -114,7 +121,8 @@ std::string pack_wingetPrepare(const pack_WingetOptions& options, const char* pa
     }
     std::string warning;
     // The COFF file header opens with the machine type.
-    error = pack_wingetManifest(package, options, pack_wingetArchitecture(pack_get16(stub, image.coffOffset)),
+    error = pack_wingetManifest(package, options,
+                                pack_wingetArchitecture(pack_get16(stub, image.coffOffset)),
                                 manifest, &warning);
     if (!warning.empty()) {
         fprintf(stderr, "setup-pack: warning: %s: %s\n", packagePath, warning.c_str());
@@ -122,7 +130,8 @@ std::string pack_wingetPrepare(const pack_WingetOptions& options, const char* pa
     return error;
 }
 
-std::string pack_wingetWrite(const pack_WingetOptions& options, pack_WingetManifest* manifest, const char* outputPath)
+std::string pack_wingetWrite(const pack_WingetOptions& options, pack_WingetManifest* manifest,
+                             const char* outputPath)
 {
     std::string error = pack_sha256File(outputPath, &manifest->sha256);
     if (!error.empty()) {
@@ -136,7 +145,8 @@ std::string pack_wingetWrite(const pack_WingetOptions& options, pack_WingetManif
     for (const pack_WingetFile& f : pack_wingetFiles(*manifest)) {
         std::string name;
         if (!pack_localName(f.name, &name)) {
-            return dir + ": the file name " + f.name + " cannot be written in this code page: give --winget-id";
+            return dir + ": the file name " + f.name
+                + " cannot be written in this code page: give --winget-id";
         }
         if (!(error = pack_writeFile(dir + "/" + name, f.text)).empty()) {
             return error;

@@ -11,7 +11,10 @@ constexpr uint16_t kPrevCabinet = 1, kNextCabinet = 2, kReservePresent = 4;
 constexpr size_t kFixed = 36;
 
 uint32_t pack_le16(const uint8_t* p) { return p[0] | p[1] << 8; }
-uint32_t pack_le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+uint32_t pack_le32(const uint8_t* p)
+{
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
 
 // The end of the NUL-terminated text at at, or 0 when the bytes end first.
 size_t pack_skipText(const uint8_t* bytes, size_t size, size_t at)
@@ -28,7 +31,7 @@ std::string pack_cut(size_t need, size_t* needed)
     return "the cabinet header is cut short";
 }
 
-} // namespace
+}  // namespace
 
 std::string pack_readCabinetHeader(const uint8_t* bytes, size_t size, pack_CabinetHeader* header,
                                    size_t* needed)
@@ -73,7 +76,8 @@ std::string pack_readCabinetHeader(const uint8_t* bytes, size_t size, pack_Cabin
     for (size_t i = 0; i < h.folders; ++i, at += entry) {
         unsigned type = pack_le16(bytes + at + 6) & 0xF;
         if (type > kPackCabLzx) {
-            return "folder " + std::to_string(i + 1) + " has the unknown compression type " + std::to_string(type);
+            return "folder " + std::to_string(i + 1) + " has the unknown compression type "
+                + std::to_string(type);
         }
         h.types |= 1u << type;
         h.compressedFolders += type != kPackCabNone;

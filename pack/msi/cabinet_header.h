@@ -15,7 +15,7 @@ struct pack_CabinetHeader {
     uint16_t folders = 0;
     uint16_t files = 0;
     uint16_t compressedFolders = 0;
-    unsigned types = 0;    // bit (1 << type) for each compression type that occurs
+    unsigned types = 0;  // bit (1 << type) for each compression type that occurs
     bool spanned = false;  // continues a previous cabinet or into a next one
 };
 

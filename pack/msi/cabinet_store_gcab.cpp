@@ -16,7 +16,8 @@ namespace {
 struct pack_Unref {
     void operator()(void* object) const { g_object_unref(object); }
 };
-template <typename T> using pack_GPtr = std::unique_ptr<T, pack_Unref>;
+template<typename T>
+using pack_GPtr = std::unique_ptr<T, pack_Unref>;
 
 std::string pack_gError(GError* error, const char* fallback)
 {
@@ -37,10 +38,13 @@ struct pack_WorkDir {
             pack_GPtr<GFile> dir(g_file_new_for_path(path.c_str()));
             pack_GPtr<GFile> files(g_file_get_child(dir.get(), "files"));
             pack_GPtr<GFileEnumerator> list(
-                g_file_enumerate_children(files.get(), G_FILE_ATTRIBUTE_STANDARD_NAME, G_FILE_QUERY_INFO_NONE,
-                                          nullptr, nullptr));
-            for (GFileInfo* info = nullptr; list && (info = g_file_enumerator_next_file(list.get(), nullptr, nullptr));) {
-                g_remove((std::string(g_file_peek_path(files.get())) + "/" + g_file_info_get_name(info)).c_str());
+                g_file_enumerate_children(files.get(), G_FILE_ATTRIBUTE_STANDARD_NAME,
+                                          G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
+            for (GFileInfo* info = nullptr;
+                 list && (info = g_file_enumerator_next_file(list.get(), nullptr, nullptr));) {
+                g_remove(
+                    (std::string(g_file_peek_path(files.get())) + "/" + g_file_info_get_name(info))
+                        .c_str());
                 g_object_unref(info);
             }
             g_rmdir(g_file_peek_path(files.get()));
@@ -63,18 +67,23 @@ std::string pack_saveStream(LibmsiDatabase* db, const std::string& stream, const
     GError* error = nullptr;
     pack_GPtr<LibmsiRecord> name(libmsi_record_new(1));
     libmsi_record_set_string(name.get(), 1, stream.c_str());
-    pack_GPtr<LibmsiQuery> q(libmsi_query_new(db, "SELECT `Data` FROM `_Streams` WHERE `Name` = ?", &error));
+    pack_GPtr<LibmsiQuery> q(
+        libmsi_query_new(db, "SELECT `Data` FROM `_Streams` WHERE `Name` = ?", &error));
     if (!q || !libmsi_query_execute(q.get(), name.get(), &error)) {
         return pack_gError(error, "cannot find the stream");
     }
     pack_GPtr<LibmsiRecord> row(libmsi_query_fetch(q.get(), &error));
     pack_GPtr<GInputStream> in(row ? libmsi_record_get_stream(row.get(), 1) : nullptr);
     pack_GPtr<GFile> file(g_file_new_for_path(path.c_str()));
-    pack_GPtr<GFileOutputStream> out(in ? g_file_replace(file.get(), nullptr, FALSE, G_FILE_CREATE_NONE, nullptr, &error) : nullptr);
-    if (!out || g_output_stream_splice(G_OUTPUT_STREAM(out.get()), in.get(),
-                                       GOutputStreamSpliceFlags(G_OUTPUT_STREAM_SPLICE_CLOSE_SOURCE |
-                                                                G_OUTPUT_STREAM_SPLICE_CLOSE_TARGET),
-                                       nullptr, &error) < 0) {
+    pack_GPtr<GFileOutputStream> out(
+        in ? g_file_replace(file.get(), nullptr, FALSE, G_FILE_CREATE_NONE, nullptr, &error)
+           : nullptr);
+    if (!out
+        || g_output_stream_splice(G_OUTPUT_STREAM(out.get()), in.get(),
+                                  GOutputStreamSpliceFlags(G_OUTPUT_STREAM_SPLICE_CLOSE_SOURCE
+                                                           | G_OUTPUT_STREAM_SPLICE_CLOSE_TARGET),
+                                  nullptr, &error)
+            < 0) {
         return pack_gError(error, "cannot read the stream");
     }
     libmsi_query_close(q.get(), nullptr);
@@ -107,8 +116,10 @@ std::string pack_storedCabinet(GCabCabinet* old, const std::map<GCabFile*, std::
                 g_slist_free(files);
                 return std::string("cannot extract ") + gcab_file_get_name(from);
             }
-            pack_GPtr<GFile> source(g_file_new_for_path((dir + "/files/" + number->second).c_str()));
-            pack_GPtr<GCabFile> file(gcab_file_new_with_file(gcab_file_get_name(from), source.get()));
+            pack_GPtr<GFile> source(
+                g_file_new_for_path((dir + "/files/" + number->second).c_str()));
+            pack_GPtr<GCabFile> file(
+                gcab_file_new_with_file(gcab_file_get_name(from), source.get()));
             gcab_file_set_attributes(file.get(), gcab_file_get_attributes(from));
             GDateTime* date = gcab_file_get_date_time(from);
             if (date != nullptr) {
@@ -140,7 +151,8 @@ std::string pack_storeOne(const std::string& dir)
     }
     std::map<GCabFile*, std::string> numbers;
     pack_GPtr<GFile> files(g_file_new_for_path((dir + "/files").c_str()));
-    if (!gcab_cabinet_extract_simple(old.get(), files.get(), pack_numberFile, &numbers, nullptr, &error)) {
+    if (!gcab_cabinet_extract_simple(old.get(), files.get(), pack_numberFile, &numbers, nullptr,
+                                     &error)) {
         return pack_gError(error, "cannot extract it");
     }
     pack_GPtr<GCabCabinet> stored(gcab_cabinet_new());
@@ -149,15 +161,19 @@ std::string pack_storeOne(const std::string& dir)
         return failed;
     }
     pack_GPtr<GFile> outFile(g_file_new_for_path((dir + "/out.cab").c_str()));
-    pack_GPtr<GFileOutputStream> out(g_file_replace(outFile.get(), nullptr, FALSE, G_FILE_CREATE_NONE, nullptr, &error));
-    if (!out || !gcab_cabinet_write_simple(stored.get(), G_OUTPUT_STREAM(out.get()), nullptr, nullptr, nullptr, &error) ||
-        !g_output_stream_close(G_OUTPUT_STREAM(out.get()), nullptr, &error)) {
+    pack_GPtr<GFileOutputStream> out(
+        g_file_replace(outFile.get(), nullptr, FALSE, G_FILE_CREATE_NONE, nullptr, &error));
+    if (!out
+        || !gcab_cabinet_write_simple(stored.get(), G_OUTPUT_STREAM(out.get()), nullptr, nullptr,
+                                      nullptr, &error)
+        || !g_output_stream_close(G_OUTPUT_STREAM(out.get()), nullptr, &error)) {
         return pack_gError(error, "cannot write it stored");
     }
     return "";
 }
 
-std::string pack_replaceStream(LibmsiDatabase* db, const std::string& stream, const std::string& cab)
+std::string pack_replaceStream(LibmsiDatabase* db, const std::string& stream,
+                               const std::string& cab)
 {
     GError* error = nullptr;
     pack_GPtr<LibmsiRecord> row(libmsi_record_new(2));
@@ -167,14 +183,16 @@ std::string pack_replaceStream(LibmsiDatabase* db, const std::string& stream, co
     }
     pack_GPtr<LibmsiRecord> name(libmsi_record_new(1));
     libmsi_record_set_string(name.get(), 1, stream.c_str());
-    if (!pack_runSql(db, "DELETE FROM `_Streams` WHERE `Name` = ?", name.get(), &error) ||
-        !pack_runSql(db, "INSERT INTO `_Streams` (`Name`, `Data`) VALUES (?, ?)", row.get(), &error)) {
+    if (!pack_runSql(db, "DELETE FROM `_Streams` WHERE `Name` = ?", name.get(), &error)
+        || !pack_runSql(db, "INSERT INTO `_Streams` (`Name`, `Data`) VALUES (?, ?)", row.get(),
+                        &error)) {
         return pack_gError(error, "cannot replace the stream");
     }
     return "";
 }
 
-std::string pack_rewriteInto(const char* package, const std::vector<std::string>& streams, const std::string& copy)
+std::string pack_rewriteInto(const char* package, const std::vector<std::string>& streams,
+                             const std::string& copy)
 {
     pack_WorkDir work;
     GError* error = nullptr;
@@ -184,14 +202,16 @@ std::string pack_rewriteInto(const char* package, const std::vector<std::string>
     }
     work.path = dir;
     g_free(dir);
-    pack_GPtr<LibmsiDatabase> db(libmsi_database_new(package, LIBMSI_DB_FLAGS_TRANSACT, copy.c_str(), &error));
+    pack_GPtr<LibmsiDatabase> db(
+        libmsi_database_new(package, LIBMSI_DB_FLAGS_TRANSACT, copy.c_str(), &error));
     if (!db) {
         return "not a Windows Installer package (" + pack_gError(error, "cannot open") + ")";
     }
     for (const std::string& stream : streams) {
         std::string failed = pack_saveStream(db.get(), stream, work.path + "/in.cab");
         failed = failed.empty() ? pack_storeOne(work.path) : failed;
-        failed = failed.empty() ? pack_replaceStream(db.get(), stream, work.path + "/out.cab") : failed;
+        failed =
+            failed.empty() ? pack_replaceStream(db.get(), stream, work.path + "/out.cab") : failed;
         if (!failed.empty()) {
             return "its cabinet " + stream + ": " + failed;
         }
@@ -202,7 +222,7 @@ std::string pack_rewriteInto(const char* package, const std::vector<std::string>
     return "";
 }
 
-} // namespace
+}  // namespace
 
 std::string pack_rewriteCabinets(const char* package, const std::vector<std::string>& streams,
                                  std::string* packedCopy)

@@ -29,12 +29,15 @@ struct pack_CabFile {
 struct pack_CabWork {
     std::string dir;  // ends with a backslash
     std::vector<pack_CabFile> files;
-    size_t current = 0;   // the file FCI opens next
+    size_t current = 0;  // the file FCI opens next
     int tempFiles = 0;
     std::string failed;
 };
 
-std::string pack_filePath(const pack_CabWork& w, size_t i) { return w.dir + "f" + std::to_string(i); }
+std::string pack_filePath(const pack_CabWork& w, size_t i)
+{
+    return w.dir + "f" + std::to_string(i);
+}
 
 // ---- The CRT's file calls, as both FDI and FCI take them ---------------------------------
 
@@ -98,8 +101,8 @@ FNFDINOTIFY(pack_fdiNotify)
         f.attribs = pfdin->attribs;
         f.folder = pfdin->iFolder;
         w->files.push_back(f);
-        return _open(pack_filePath(*w, w->files.size() - 1).c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY,
-                     _S_IREAD | _S_IWRITE);
+        return _open(pack_filePath(*w, w->files.size() - 1).c_str(),
+                     _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
     }
     if (fdint == fdintCLOSE_FILE_INFO) {
         _close(static_cast<int>(pfdin->hf));
@@ -111,8 +114,8 @@ FNFDINOTIFY(pack_fdiNotify)
 std::string pack_extract(pack_CabWork* w)
 {
     ERF erf = {};
-    HFDI fdi = FDICreate(pack_alloc, pack_free, pack_open, pack_read, pack_write, pack_close, pack_seek,
-                         cpuUNKNOWN, &erf);
+    HFDI fdi = FDICreate(pack_alloc, pack_free, pack_open, pack_read, pack_write, pack_close,
+                         pack_seek, cpuUNKNOWN, &erf);
     if (fdi == nullptr) {
         return "cabinet.dll cannot start (FDI error " + std::to_string(erf.erfOper) + ")";
     }
@@ -134,8 +137,9 @@ std::string pack_store(pack_CabWork* w)
         return "the temporary directory's path is too long for cabinet.dll";
     }
     strcpy(ccab.szCabPath, w->dir.c_str());
-    HFCI fci = FCICreate(&erf, pack_fciPlaced, pack_alloc, pack_free, pack_fciOpen, pack_fciRead, pack_fciWrite,
-                         pack_fciClose, pack_fciSeek, pack_fciDelete, pack_fciTempFile, &ccab, w);
+    HFCI fci = FCICreate(&erf, pack_fciPlaced, pack_alloc, pack_free, pack_fciOpen, pack_fciRead,
+                         pack_fciWrite, pack_fciClose, pack_fciSeek, pack_fciDelete,
+                         pack_fciTempFile, &ccab, w);
     if (fci == nullptr) {
         return "cabinet.dll cannot start (FCI error " + std::to_string(erf.erfOper) + ")";
     }
@@ -146,8 +150,9 @@ std::string pack_store(pack_CabWork* w)
             ok = FCIFlushFolder(fci, pack_fciNextCabinet, pack_fciStatus);
         }
         std::string source = pack_filePath(*w, w->current), name = f.name;
-        ok = ok && FCIAddFile(fci, &source[0], &name[0], (f.attribs & _A_EXEC) != 0, pack_fciNextCabinet,
-                              pack_fciStatus, pack_fciOpenInfo, tcompTYPE_NONE);
+        ok = ok
+            && FCIAddFile(fci, &source[0], &name[0], (f.attribs & _A_EXEC) != 0,
+                          pack_fciNextCabinet, pack_fciStatus, pack_fciOpenInfo, tcompTYPE_NONE);
     }
     ok = ok && FCIFlushCabinet(fci, FALSE, pack_fciNextCabinet, pack_fciStatus);
     FCIDestroy(fci);
@@ -195,8 +200,11 @@ std::string pack_replaceStream(MSIHANDLE db, const std::wstring& stream, const s
     row.h = MsiCreateRecord(2);
     MsiRecordSetStringW(row.h, 1, stream.c_str());
     UINT r = MsiRecordSetStreamA(row.h, 2, cab.c_str());
-    r = r == ERROR_SUCCESS ? pack_runQuery(db, L"DELETE FROM `_Streams` WHERE `Name` = ?", name.h) : r;
-    r = r == ERROR_SUCCESS ? pack_runQuery(db, L"INSERT INTO `_Streams` (`Name`, `Data`) VALUES (?, ?)", row.h) : r;
+    r = r == ERROR_SUCCESS ? pack_runQuery(db, L"DELETE FROM `_Streams` WHERE `Name` = ?", name.h)
+                           : r;
+    r = r == ERROR_SUCCESS
+        ? pack_runQuery(db, L"INSERT INTO `_Streams` (`Name`, `Data`) VALUES (?, ?)", row.h)
+        : r;
     return r == ERROR_SUCCESS ? "" : "cannot replace the stream (" + pack_msiCode(r) + ")";
 }
 
@@ -230,7 +238,8 @@ std::string pack_tempFile()
     return n > 0 && n < MAX_PATH && GetTempFileNameA(dir, "spk", 0, name) != 0 ? name : "";
 }
 
-std::string pack_rewriteInto(const char* package, const std::vector<std::string>& streams, const std::string& copy)
+std::string pack_rewriteInto(const char* package, const std::vector<std::string>& streams,
+                             const std::string& copy)
 {
     pack_WorkDir work;
     std::string dir = pack_tempFile();
@@ -241,7 +250,8 @@ std::string pack_rewriteInto(const char* package, const std::vector<std::string>
     // The installer writes the copy itself; it is reserved until then.
     DeleteFileA(copy.c_str());
     pack_MsiHandle db;
-    UINT r = MsiOpenDatabaseW(pack_wide(package, CP_ACP).c_str(), pack_wide(copy.c_str(), CP_ACP).c_str(), &db.h);
+    UINT r = MsiOpenDatabaseW(pack_wide(package, CP_ACP).c_str(),
+                              pack_wide(copy.c_str(), CP_ACP).c_str(), &db.h);
     if (r != ERROR_SUCCESS) {
         return "not a Windows Installer package (" + pack_msiCode(r) + ")";
     }
@@ -258,10 +268,12 @@ std::string pack_rewriteInto(const char* package, const std::vector<std::string>
         }
     }
     r = MsiDatabaseCommit(db.h);
-    return r == ERROR_SUCCESS ? "" : "cannot write the copy with stored cabinets (" + pack_msiCode(r) + ")";
+    return r == ERROR_SUCCESS
+        ? ""
+        : "cannot write the copy with stored cabinets (" + pack_msiCode(r) + ")";
 }
 
-} // namespace
+}  // namespace
 
 std::string pack_rewriteCabinets(const char* package, const std::vector<std::string>& streams,
                                  std::string* packedCopy)

@@ -22,7 +22,8 @@ std::string pack_sizeText(uint64_t bytes)
 {
     char text[32];
     if (bytes < 1000000) {
-        snprintf(text, sizeof text, "%llu KB", static_cast<unsigned long long>((bytes + 999) / 1000));
+        snprintf(text, sizeof text, "%llu KB",
+                 static_cast<unsigned long long>((bytes + 999) / 1000));
     } else {
         snprintf(text, sizeof text, "%.1f MB", bytes / 1e6);
     }
@@ -32,20 +33,23 @@ std::string pack_sizeText(uint64_t bytes)
 bool pack_isSigned(pack_Msi* db)
 {
     pack_Rows rows;
-    if (pack_msiSelect(db, "SELECT `Table` FROM `MsiDigitalSignature`", "s", &rows).empty() && !rows.empty()) {
+    if (pack_msiSelect(db, "SELECT `Table` FROM `MsiDigitalSignature`", "s", &rows).empty()
+        && !rows.empty()) {
         return true;
     }
     // The package's own Authenticode signature is a stream of this name.
     pack_msiSelect(db, "SELECT `Name` FROM `_Streams`", "s", &rows);
     for (const auto& row : rows) {
-        if (pack_bytesText(row[0]) == "\x05" "DigitalSignature") {
+        if (pack_bytesText(row[0])
+            == "\x05"
+               "DigitalSignature") {
             return true;
         }
     }
     return false;
 }
 
-} // namespace
+}  // namespace
 
 std::string pack_embeddedCabinets(pack_Msi* db, std::vector<pack_EmbeddedCabinet>* cabinets)
 {
@@ -96,14 +100,15 @@ std::string pack_cabinetHintText(const std::vector<pack_EmbeddedCabinet>& cabine
     if (compressed == 0) {
         return "";
     }
-    std::string what = compressed == 1
-        ? "its embedded cabinet " + name + " (" + pack_sizeText(size) + ") is " + pack_cabinetTypesText(types) +
-              "-compressed"
-        : std::to_string(compressed) + " of its embedded cabinets (" + pack_sizeText(size) + ") are " +
-              pack_cabinetTypesText(types) + "-compressed";
-    return what + ", which leaves xz little to gain: build the package with uncompressed cabinets "
-                  "(WiX: CompressionLevel=\"none\" on its MediaTemplate or Media) or pack with --store-cabinets "
-                  "for a smaller setup";
+    std::string what = compressed == 1 ? "its embedded cabinet " + name + " (" + pack_sizeText(size)
+            + ") is " + pack_cabinetTypesText(types) + "-compressed"
+                                       : std::to_string(compressed) + " of its embedded cabinets ("
+            + pack_sizeText(size) + ") are " + pack_cabinetTypesText(types) + "-compressed";
+    return what
+        + ", which leaves xz little to gain: build the package with uncompressed cabinets "
+          "(WiX: CompressionLevel=\"none\" on its MediaTemplate or Media) or pack with "
+          "--store-cabinets "
+          "for a smaller setup";
 }
 
 void pack_cabinetHint(const char* package)
@@ -114,7 +119,8 @@ void pack_cabinetHint(const char* package)
     }
     pack_MsiPtr db(opened);
     std::vector<pack_EmbeddedCabinet> cabinets;
-    std::string text = pack_embeddedCabinets(db.get(), &cabinets).empty() ? pack_cabinetHintText(cabinets) : "";
+    std::string text =
+        pack_embeddedCabinets(db.get(), &cabinets).empty() ? pack_cabinetHintText(cabinets) : "";
     if (!text.empty()) {
         fprintf(stderr, "setup-pack: %s: %s\n", package, text.c_str());
     }

@@ -18,7 +18,8 @@ namespace {
 struct pack_GObjectUnref {
     void operator()(void* object) const { g_object_unref(object); }
 };
-template <typename T> using pack_GPtr = std::unique_ptr<T, pack_GObjectUnref>;
+template<typename T>
+using pack_GPtr = std::unique_ptr<T, pack_GObjectUnref>;
 
 std::string pack_takeError(GError* error, const char* fallback)
 {
@@ -39,15 +40,17 @@ std::string pack_readStream(LibmsiRecord* record, unsigned field, size_t limit, 
     GError* error = nullptr;
     uint8_t piece[1 << 14];
     gssize got = 0;
-    while (out->size() < limit &&
-           (got = g_input_stream_read(in.get(), piece, std::min(sizeof piece, limit - out->size()), nullptr,
-                                      &error)) > 0) {
+    while (out->size() < limit
+           && (got = g_input_stream_read(
+                   in.get(), piece, std::min(sizeof piece, limit - out->size()), nullptr, &error))
+               > 0) {
         out->insert(out->end(), piece, piece + got);
     }
     return got < 0 ? pack_takeError(error, "cannot read a stream") : "";
 }
 
-std::string pack_readRow(LibmsiRecord* record, const char* kinds, size_t streamLimit, std::vector<pack_Bytes>* row)
+std::string pack_readRow(LibmsiRecord* record, const char* kinds, size_t streamLimit,
+                         std::vector<pack_Bytes>* row)
 {
     for (unsigned i = 0; kinds[i] != '\0'; ++i) {
         row->emplace_back();
@@ -72,9 +75,9 @@ std::string pack_readRow(LibmsiRecord* record, const char* kinds, size_t streamL
 
 // libmsi and libgsf log what they find wrong with a file on stderr as well; setup-pack reports
 // the error itself, in one line.
-void pack_quietLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+void pack_quietLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) { }
 
-} // namespace
+}  // namespace
 
 std::string pack_msiOpen(const char* path, pack_Msi** db)
 {
@@ -84,7 +87,7 @@ std::string pack_msiOpen(const char* path, pack_Msi** db)
     if (opened == nullptr) {
         return "not a Windows Installer package (" + pack_takeError(error, "cannot open") + ")";
     }
-    *db = new pack_Msi{opened};
+    *db = new pack_Msi {opened};
     return "";
 }
 
@@ -132,11 +135,14 @@ std::string pack_msiSummary(pack_Msi* db, pack_MsiSummary* summary)
     if (!si) {
         return pack_takeError(error, "cannot read the summary information");
     }
-    auto type = [&](LibmsiProperty p) { return libmsi_summary_info_get_property_type(si.get(), p, nullptr); };
+    auto type = [&](LibmsiProperty p) {
+        return libmsi_summary_info_get_property_type(si.get(), p, nullptr);
+    };
     for (auto field : {std::make_pair(LIBMSI_PROPERTY_SUBJECT, &summary->subject),
                        std::make_pair(LIBMSI_PROPERTY_COMMENTS, &summary->comments)}) {
         const gchar* text = type(field.first) == LIBMSI_PROPERTY_TYPE_STRING
-                                ? libmsi_summary_info_get_string(si.get(), field.first, nullptr) : nullptr;
+            ? libmsi_summary_info_get_string(si.get(), field.first, nullptr)
+            : nullptr;
         field.second->assign(text != nullptr ? text : "");
     }
     if (type(LIBMSI_PROPERTY_SOURCE) == LIBMSI_PROPERTY_TYPE_INT) {

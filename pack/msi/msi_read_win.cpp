@@ -29,10 +29,11 @@ std::string pack_readString(MSIHANDLE record, UINT field, pack_Bytes* out)
     if ((r = MsiRecordGetStringW(record, field, &text[0], &size)) != ERROR_SUCCESS) {
         return pack_msiCode(r);
     }
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(size), nullptr, 0, nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(size), nullptr, 0,
+                                nullptr, nullptr);
     out->resize(n);
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(size), reinterpret_cast<char*>(out->data()), n,
-                        nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(size),
+                        reinterpret_cast<char*>(out->data()), n, nullptr, nullptr);
     return "";
 }
 
@@ -53,16 +54,17 @@ std::string pack_readStream(MSIHANDLE record, UINT field, size_t limit, pack_Byt
     return "";
 }
 
-} // namespace
+}  // namespace
 
 std::string pack_msiOpen(const char* path, pack_Msi** db)
 {
     MSIHANDLE h = 0;
-    UINT r = MsiOpenDatabaseW(pack_wide(path, CP_ACP).c_str(), reinterpret_cast<LPCWSTR>(MSIDBOPEN_READONLY), &h);
+    UINT r = MsiOpenDatabaseW(pack_wide(path, CP_ACP).c_str(),
+                              reinterpret_cast<LPCWSTR>(MSIDBOPEN_READONLY), &h);
     if (r != ERROR_SUCCESS) {
         return "not a Windows Installer package (" + pack_msiCode(r) + ")";
     }
-    *db = new pack_Msi{h};
+    *db = new pack_Msi {h};
     return "";
 }
 
@@ -94,8 +96,9 @@ std::string pack_msiSelect(pack_Msi* db, const char* query, const char* kinds,
             if (MsiRecordIsNull(record.h, i + 1)) {
                 continue;
             }
-            std::string error = kinds[i] == 'b' ? pack_readStream(record.h, i + 1, streamLimit, &rows->back().back())
-                                                : pack_readString(record.h, i + 1, &rows->back().back());
+            std::string error = kinds[i] == 'b'
+                ? pack_readStream(record.h, i + 1, streamLimit, &rows->back().back())
+                : pack_readString(record.h, i + 1, &rows->back().back());
             if (!error.empty()) {
                 return error;
             }
@@ -111,7 +114,8 @@ std::string pack_msiSummary(pack_Msi* db, pack_MsiSummary* summary)
     if (r != ERROR_SUCCESS) {
         return pack_msiCode(r);
     }
-    for (auto field : {std::make_pair(PID_SUBJECT, &summary->subject), std::make_pair(PID_COMMENTS, &summary->comments)}) {
+    for (auto field : {std::make_pair(PID_SUBJECT, &summary->subject),
+                       std::make_pair(PID_COMMENTS, &summary->comments)}) {
         UINT type = 0;
         INT number = 0;
         FILETIME time;
@@ -123,19 +127,22 @@ std::string pack_msiSummary(pack_Msi* db, pack_MsiSummary* summary)
         }
         std::wstring text(size + 1, L'\0');
         size = static_cast<DWORD>(text.size());
-        if (MsiSummaryInfoGetPropertyW(si.h, field.first, &type, &number, &time, &text[0], &size) == ERROR_SUCCESS) {
-            int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(size), nullptr, 0, nullptr, nullptr);
+        if (MsiSummaryInfoGetPropertyW(si.h, field.first, &type, &number, &time, &text[0], &size)
+            == ERROR_SUCCESS) {
+            int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(size), nullptr,
+                                        0, nullptr, nullptr);
             field.second->resize(n);
-            WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(size), &(*field.second)[0], n, nullptr,
-                                nullptr);
+            WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(size),
+                                &(*field.second)[0], n, nullptr, nullptr);
         }
     }
     UINT type = 0;
     INT number = 0;
     FILETIME time;
     DWORD size = 0;
-    if (MsiSummaryInfoGetPropertyW(si.h, PID_WORDCOUNT, &type, &number, &time, nullptr, &size) == ERROR_SUCCESS &&
-        type == VT_I4) {
+    if (MsiSummaryInfoGetPropertyW(si.h, PID_WORDCOUNT, &type, &number, &time, nullptr, &size)
+            == ERROR_SUCCESS
+        && type == VT_I4) {
         summary->wordCount = number;
     }
     return "";

@@ -27,4 +27,7 @@ inline std::wstring pack_wide(const char* text, UINT codePage)
     return out;
 }
 
-inline std::string pack_msiCode(UINT code) { return "Windows Installer error " + std::to_string(code); }
+inline std::string pack_msiCode(UINT code)
+{
+    return "Windows Installer error " + std::to_string(code);
+}

@@ -44,11 +44,13 @@ std::string pack_readHeaders(pack_Locator& l)
         return "not a PE executable (no PE signature)";
     }
     uint32_t count = pack_get16(b, 6), optionalSize = pack_get16(b, 20);
-    if (optionalSize < 2 || optionalSize > kMaxOptional || !pack_readSome(l, pe + 24, optionalSize, &b)) {
+    if (optionalSize < 2 || optionalSize > kMaxOptional
+        || !pack_readSome(l, pe + 24, optionalSize, &b)) {
         return "the optional header is cut short";
     }
     size_t dirs = pack_get16(b, 0) == 0x20B ? 112 : 96;
-    if (dirs + (kPackDirResource + 1) * 8 > optionalSize || pack_get32(b, dirs - 4) <= kPackDirResource) {
+    if (dirs + (kPackDirResource + 1) * 8 > optionalSize
+        || pack_get32(b, dirs - 4) <= kPackDirResource) {
         return "no resource directory";
     }
     l.rsrcRva = pack_get32(b, dirs + kPackDirResource * 8);
@@ -67,7 +69,8 @@ std::string pack_readHeaders(pack_Locator& l)
 
 // The one entry of the resource directory at offset dir (from the section's start) that has
 // this id, or with id 0 the directory's only entry; *target is what it points to.
-std::string pack_findEntry(pack_Locator& l, uint32_t dir, uint16_t id, uint32_t* name, uint32_t* target)
+std::string pack_findEntry(pack_Locator& l, uint32_t dir, uint16_t id, uint32_t* name,
+                           uint32_t* target)
 {
     pack_Bytes b;
     uint64_t at = 0;
@@ -75,7 +78,8 @@ std::string pack_findEntry(pack_Locator& l, uint32_t dir, uint16_t id, uint32_t*
         return "a resource directory lies outside the file";
     }
     uint32_t count = pack_get16(b, 12) + pack_get16(b, 14);
-    if (!pack_mapRva(l, uint64_t(l.rsrcRva) + dir + 16, count * 8ull, &at) || !pack_readSome(l, at, count * 8u, &b)) {
+    if (!pack_mapRva(l, uint64_t(l.rsrcRva) + dir + 16, count * 8ull, &at)
+        || !pack_readSome(l, at, count * 8u, &b)) {
         return "a resource directory's entries lie outside the file";
     }
     for (uint32_t i = 0; i < count; ++i) {
@@ -88,11 +92,12 @@ std::string pack_findEntry(pack_Locator& l, uint32_t dir, uint16_t id, uint32_t*
     return id == 0 ? "RCDATA 12 is not exactly one resource in language 1033" : "no RCDATA 12";
 }
 
-} // namespace
+}  // namespace
 
-std::string pack_locatePayload(const pack_ReadAt& read, uint64_t fileSize, uint64_t* offset, uint32_t* size)
+std::string pack_locatePayload(const pack_ReadAt& read, uint64_t fileSize, uint64_t* offset,
+                               uint32_t* size)
 {
-    pack_Locator l{read, fileSize, {}, 0};
+    pack_Locator l {read, fileSize, {}, 0};
     std::string error = pack_readHeaders(l);
     uint32_t name = 0, types = 0, names = 0, data = 0;
     if (error.empty()) {
@@ -107,13 +112,14 @@ std::string pack_locatePayload(const pack_ReadAt& read, uint64_t fileSize, uint6
     if (!error.empty()) {
         return error;
     }
-    if ((types & names & 0x80000000u) == 0 || (data & 0x80000000u) != 0 || name != kPackPayloadLang) {
+    if ((types & names & 0x80000000u) == 0 || (data & 0x80000000u) != 0
+        || name != kPackPayloadLang) {
         return "RCDATA 12 is not exactly one resource in language 1033";
     }
     pack_Bytes entry;
     uint64_t at = 0;
-    if (!pack_mapRva(l, uint64_t(l.rsrcRva) + data, 16, &at) || !pack_readSome(l, at, 16, &entry) ||
-        !pack_mapRva(l, pack_get32(entry, 0), pack_get32(entry, 4), offset)) {
+    if (!pack_mapRva(l, uint64_t(l.rsrcRva) + data, 16, &at) || !pack_readSome(l, at, 16, &entry)
+        || !pack_mapRva(l, pack_get32(entry, 0), pack_get32(entry, 4), offset)) {
         return "the payload lies outside the file";
     }
     *size = pack_get32(entry, 4);

@@ -22,17 +22,17 @@ struct pack_Section {
 
 struct pack_Image {
     bool pe32plus = false;
-    size_t coffOffset = 0;      // the COFF file header, after "PE\0\0"
+    size_t coffOffset = 0;  // the COFF file header, after "PE\0\0"
     size_t optionalOffset = 0;  // the optional header
-    size_t dirOffset = 0;       // the data directories
+    size_t dirOffset = 0;  // the data directories
     uint32_t dirCount = 0;
     uint32_t fileAlignment = 0;
     uint32_t sectionAlignment = 0;
     uint32_t sizeOfHeaders = 0;
     std::vector<pack_Section> sections;  // in table order, which is also address order
-    size_t rsrcIndex = 0;                // the section the resource directory opens
-    size_t rawEnd = 0;                   // end of the last section's raw data
-    uint32_t certOffset = 0;             // the certificate table (file offsets), 0 when none
+    size_t rsrcIndex = 0;  // the section the resource directory opens
+    size_t rawEnd = 0;  // end of the last section's raw data
+    uint32_t certOffset = 0;  // the certificate table (file offsets), 0 when none
     uint32_t certSize = 0;
 };
 
@@ -76,15 +76,16 @@ std::string pack_readResources(const pack_Bytes& file, const pack_Image& image,
 // ascending), data 8-byte aligned, the payload's data last. Returns the bytes before the
 // payload's data, whose length does not depend on payloadSize; the payload follows them, then
 // zeros to an 8-byte boundary.
-pack_Bytes pack_buildResources(const std::vector<pack_Resource>& others, uint32_t rva, uint32_t payloadSize);
+pack_Bytes pack_buildResources(const std::vector<pack_Resource>& others, uint32_t rva,
+                               uint32_t payloadSize);
 
 // The image's PE checksum, as the loader and the signing tools compute it (the field itself
 // counted as zero), over bytes given in pieces: pack_checksumAdd them in file order.
 struct pack_Checksum {
     uint64_t field = 0;  // the checksum field's file offset
-    uint64_t size = 0;   // bytes added so far
+    uint64_t size = 0;  // bytes added so far
     uint64_t sum = 0;
-    uint32_t low = 0;    // the first byte of an unfinished 16-bit word
+    uint32_t low = 0;  // the first byte of an unfinished 16-bit word
 };
 void pack_checksumAdd(pack_Checksum* checksum, const uint8_t* data, size_t size);
 uint32_t pack_checksumEnd(const pack_Checksum& checksum);
@@ -116,9 +117,8 @@ std::string pack_layOut(const pack_Stub& stub, uint64_t payloadSize, pack_Split*
 // The whole edit in memory: file with every RCDATA 12 replaced by one, language 1033, holding payload,
 // its other resources passed through edit when given, and without a certificate table
 // (*removedSignature tells whether there was one). Returns "" or a one-line error.
-std::string pack_replacePayload(const pack_Bytes& file, const pack_Bytes& payload,
-                                pack_Bytes* out, bool* removedSignature,
-                                const pack_ResourceEdit& edit = nullptr);
+std::string pack_replacePayload(const pack_Bytes& file, const pack_Bytes& payload, pack_Bytes* out,
+                                bool* removedSignature, const pack_ResourceEdit& edit = nullptr);
 
 // The RCDATA 12 of an image, for reading the result back. Returns "" or a one-line error.
 std::string pack_findPayload(const pack_Bytes& file, pack_Bytes* payload);
@@ -128,7 +128,8 @@ using pack_ReadAt = std::function<bool(uint64_t offset, uint8_t* to, size_t size
 
 // The same found in a file of fileSize bytes read only where its headers and resource
 // directories lead: the payload's file offset and size. Returns "" or a one-line error.
-std::string pack_locatePayload(const pack_ReadAt& read, uint64_t fileSize, uint64_t* offset, uint32_t* size);
+std::string pack_locatePayload(const pack_ReadAt& read, uint64_t fileSize, uint64_t* offset,
+                               uint32_t* size);
 
 // ---- String tables (string_table.cpp) ------------------------------------------------------
 

@@ -11,7 +11,10 @@ constexpr uint32_t kMaxSections = 96;
 constexpr uint32_t kMaxDirs = 16;
 constexpr uint32_t kMinDirs = kPackDirBaseReloc + 1;
 
-bool fits(uint64_t offset, uint64_t size, uint64_t total) { return offset <= total && size <= total - offset; }
+bool fits(uint64_t offset, uint64_t size, uint64_t total)
+{
+    return offset <= total && size <= total - offset;
+}
 
 bool isPowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
@@ -35,22 +38,23 @@ std::string pack_readOptional(const pack_Bytes& file, pack_Image* image, uint32_
     image->fileAlignment = pack_get32(file, opt + 36);
     image->sizeOfHeaders = pack_get32(file, opt + 60);
     image->dirCount = pack_get32(file, countAt);
-    if (image->dirCount < kMinDirs || image->dirCount > kMaxDirs ||
-        image->dirCount * 8u > optionalSize - (image->dirOffset - opt)) {
+    if (image->dirCount < kMinDirs || image->dirCount > kMaxDirs
+        || image->dirCount * 8u > optionalSize - (image->dirOffset - opt)) {
         return "the data directory count is out of range";
     }
-    if (!isPowerOfTwo(image->fileAlignment) || image->fileAlignment < 512 ||
-        image->fileAlignment > 65536 || !isPowerOfTwo(image->sectionAlignment) ||
-        image->sectionAlignment < image->fileAlignment) {
+    if (!isPowerOfTwo(image->fileAlignment) || image->fileAlignment < 512
+        || image->fileAlignment > 65536 || !isPowerOfTwo(image->sectionAlignment)
+        || image->sectionAlignment < image->fileAlignment) {
         return "the section or file alignment is invalid";
     }
     return "";
 }
 
-std::string pack_readSections(const pack_Bytes& file, pack_Image* image, size_t table, uint32_t count)
+std::string pack_readSections(const pack_Bytes& file, pack_Image* image, size_t table,
+                              uint32_t count)
 {
-    if (count == 0 || count > kMaxSections || !fits(table, count * 40ull, image->sizeOfHeaders) ||
-        image->sizeOfHeaders > file.size()) {
+    if (count == 0 || count > kMaxSections || !fits(table, count * 40ull, image->sizeOfHeaders)
+        || image->sizeOfHeaders > file.size()) {
         return "the section table lies outside the headers";
     }
     uint64_t nextRva = 0, nextRaw = image->sizeOfHeaders;
@@ -90,8 +94,9 @@ std::string pack_readSpecialDirs(const pack_Bytes& file, pack_Image* image)
     image->rsrcIndex = static_cast<size_t>(at - image->sections.begin());
     image->certOffset = pack_get32(file, image->dirOffset + kPackDirSecurity * 8);
     image->certSize = pack_get32(file, image->dirOffset + kPackDirSecurity * 8 + 4);
-    if (image->certSize != 0 &&
-        (image->certOffset < image->rawEnd || !fits(image->certOffset, image->certSize, file.size()))) {
+    if (image->certSize != 0
+        && (image->certOffset < image->rawEnd
+            || !fits(image->certOffset, image->certSize, file.size()))) {
         return "the certificate table lies outside the file or over a section";
     }
     if (image->certSize == 0) {
@@ -126,12 +131,14 @@ std::string pack_readName(pack_TreeReader& r, uint32_t field, pack_ResName* name
         return "a resource name lies outside the resource section";
     }
     for (uint32_t i = 0; i < length; ++i) {
-        name->name.push_back(static_cast<char16_t>(pack_get16(r.file, r.rsrc.rawOffset + off + 2 + i * 2)));
+        name->name.push_back(
+            static_cast<char16_t>(pack_get16(r.file, r.rsrc.rawOffset + off + 2 + i * 2)));
     }
     return "";
 }
 
-std::string pack_readData(pack_TreeReader& r, const pack_Image& image, uint32_t off, pack_Resource res)
+std::string pack_readData(pack_TreeReader& r, const pack_Image& image, uint32_t off,
+                          pack_Resource res)
 {
     if (!fits(off, 16, r.rsrc.rawSize) || !r.seen.insert(off).second) {
         return "a resource data entry lies outside the resource section or is shared";
@@ -181,7 +188,7 @@ std::string pack_readDir(pack_TreeReader& r, const pack_Image& image, uint32_t o
     return "";
 }
 
-} // namespace
+}  // namespace
 
 bool pack_rvaToOffset(const pack_Image& image, uint32_t rva, uint32_t size, size_t* offset)
 {
@@ -222,6 +229,6 @@ std::string pack_readResources(const pack_Bytes& file, const pack_Image& image,
                                std::vector<pack_Resource>* resources)
 {
     resources->clear();
-    pack_TreeReader reader{file, image.sections[image.rsrcIndex], {}, 0, resources};
+    pack_TreeReader reader {file, image.sections[image.rsrcIndex], {}, 0, resources};
     return pack_readDir(reader, image, 0, 0, pack_Resource());
 }

@@ -12,7 +12,7 @@ namespace {
 
 constexpr uint32_t kScnInitializedData = 0x40;
 constexpr uint32_t kRelocAbsolute = 0;
-constexpr size_t kChecksumField = 64;   // in the optional header, both formats
+constexpr size_t kChecksumField = 64;  // in the optional header, both formats
 constexpr size_t kSizeOfImageField = 56;
 constexpr size_t kInitializedDataField = 8;
 // The resource section's raw data starts on a page boundary of the file. A loader that maps an
@@ -36,7 +36,8 @@ std::string pack_checkRelocations(const pack_Bytes& file, const pack_Image& imag
         return "the base relocations lie outside the file";
     }
     for (size_t end = at + size; at < end;) {
-        uint32_t page = pack_get32(file, at), blockSize = end - at >= 8 ? pack_get32(file, at + 4) : 0;
+        uint32_t page = pack_get32(file, at),
+                 blockSize = end - at >= 8 ? pack_get32(file, at + 4) : 0;
         if (blockSize < 8 || blockSize > end - at) {
             return "a base relocation block has a bad size";
         }
@@ -66,9 +67,10 @@ std::string pack_checkMovable(const pack_Bytes& file, const pack_Image& image)
     for (size_t i = 0; i < image.dirCount; ++i) {
         uint32_t rva = pack_get32(file, image.dirOffset + i * 8);
         uint32_t size = pack_get32(file, image.dirOffset + i * 8 + 4);
-        if (i != kPackDirResource && i != kPackDirSecurity && i != kPackDirBaseReloc && size != 0 &&
-            rva >= limit) {
-            return "data directory " + std::to_string(i) + " lies in or behind the resource section";
+        if (i != kPackDirResource && i != kPackDirSecurity && i != kPackDirBaseReloc && size != 0
+            && rva >= limit) {
+            return "data directory " + std::to_string(i)
+                + " lies in or behind the resource section";
         }
     }
     return pack_checkRelocations(file, image, limit);
@@ -76,15 +78,16 @@ std::string pack_checkMovable(const pack_Bytes& file, const pack_Image& image)
 
 bool pack_isPayload(const pack_Resource& r)
 {
-    return !r.type.isName && r.type.id == kPackRtRcdata && !r.name.isName && r.name.id == kPackPayloadId;
+    return !r.type.isName && r.type.id == kPackRtRcdata && !r.name.isName
+        && r.name.id == kPackPayloadId;
 }
 
 struct pack_Move {
     uint64_t newRsrcOffset = 0;  // PointerToRawData of the new resource section
-    uint64_t newRsrcRaw = 0;     // SizeOfRawData of the new resource section
-    int64_t fileShift = 0;       // for the raw data behind the resource section
-    int64_t rvaShift = 0;        // for the sections behind it in memory
-    size_t tailStart = 0;        // first byte (old file) behind the resource section's raw data
+    uint64_t newRsrcRaw = 0;  // SizeOfRawData of the new resource section
+    int64_t fileShift = 0;  // for the raw data behind the resource section
+    int64_t rvaShift = 0;  // for the sections behind it in memory
+    size_t tailStart = 0;  // first byte (old file) behind the resource section's raw data
 };
 
 pack_Move pack_planMove(const pack_Image& image, uint64_t rsrcSize)
@@ -102,16 +105,16 @@ pack_Move pack_planMove(const pack_Image& image, uint64_t rsrcSize)
     }
     m.fileShift = int64_t(m.newRsrcOffset + m.newRsrcRaw) - int64_t(m.tailStart);
     if (image.rsrcIndex + 1 < image.sections.size()) {
-        m.rvaShift = int64_t(pack_alignUp(rsrc.rva + rsrcSize, image.sectionAlignment)) -
-                     int64_t(image.sections[image.rsrcIndex + 1].rva);
+        m.rvaShift = int64_t(pack_alignUp(rsrc.rva + rsrcSize, image.sectionAlignment))
+            - int64_t(image.sections[image.rsrcIndex + 1].rva);
     }
     return m;
 }
 
 // The sections' table entries and the header fields that follow from the new layout, in the
 // new image's head (which holds all headers); total is the new image's size.
-std::string pack_fixHeaders(pack_Bytes& out, const pack_Image& image, const pack_Move& m, uint32_t rsrcSize,
-                            uint64_t total)
+std::string pack_fixHeaders(pack_Bytes& out, const pack_Image& image, const pack_Move& m,
+                            uint32_t rsrcSize, uint64_t total)
 {
     const pack_Section& rsrc = image.sections[image.rsrcIndex];
     pack_put32(out, rsrc.headerOffset + 8, rsrcSize);
@@ -120,12 +123,14 @@ std::string pack_fixHeaders(pack_Bytes& out, const pack_Image& image, const pack
     uint64_t imageEnd = 0;
     for (size_t i = 0; i < image.sections.size(); ++i) {
         const pack_Section& s = image.sections[i];
-        uint64_t rva = s.rva, span = i == image.rsrcIndex ? rsrcSize : std::max(s.virtualSize, s.rawSize);
+        uint64_t rva = s.rva,
+                 span = i == image.rsrcIndex ? rsrcSize : std::max(s.virtualSize, s.rawSize);
         if (i > image.rsrcIndex) {
             rva = uint64_t(int64_t(rva) + m.rvaShift);
             pack_put32(out, s.headerOffset + 12, static_cast<uint32_t>(rva));
             if (s.rawSize != 0) {
-                pack_put32(out, s.headerOffset + 20, static_cast<uint32_t>(int64_t(s.rawOffset) + m.fileShift));
+                pack_put32(out, s.headerOffset + 20,
+                           static_cast<uint32_t>(int64_t(s.rawOffset) + m.fileShift));
             }
         }
         imageEnd = rva + span;
@@ -134,27 +139,32 @@ std::string pack_fixHeaders(pack_Bytes& out, const pack_Image& image, const pack
         return "the result would be larger than a PE image can be";
     }
     size_t opt = image.optionalOffset;
-    pack_put32(out, opt + kSizeOfImageField, static_cast<uint32_t>(pack_alignUp(imageEnd, image.sectionAlignment)));
+    pack_put32(out, opt + kSizeOfImageField,
+               static_cast<uint32_t>(pack_alignUp(imageEnd, image.sectionAlignment)));
     if (pack_get32(out, rsrc.headerOffset + 36) & kScnInitializedData) {
         pack_put32(out, opt + kInitializedDataField,
-                   pack_get32(out, opt + kInitializedDataField) + static_cast<uint32_t>(m.newRsrcRaw) - rsrc.rawSize);
+                   pack_get32(out, opt + kInitializedDataField)
+                       + static_cast<uint32_t>(m.newRsrcRaw) - rsrc.rawSize);
     }
     pack_put32(out, image.dirOffset + kPackDirResource * 8 + 4, rsrcSize);
     pack_put32(out, image.dirOffset + kPackDirSecurity * 8, 0);
     pack_put32(out, image.dirOffset + kPackDirSecurity * 8 + 4, 0);
     size_t relocAt = image.dirOffset + kPackDirBaseReloc * 8;
     if (image.rsrcIndex + 1 < image.sections.size() && pack_get32(out, relocAt) >= rsrc.rva) {
-        pack_put32(out, relocAt, static_cast<uint32_t>(int64_t(pack_get32(out, relocAt)) + m.rvaShift));
+        pack_put32(out, relocAt,
+                   static_cast<uint32_t>(int64_t(pack_get32(out, relocAt)) + m.rvaShift));
     }
     uint32_t symbols = pack_get32(out, image.coffOffset + 8);
     if (symbols >= image.rawEnd) {
-        pack_put32(out, image.coffOffset + 8, static_cast<uint32_t>(int64_t(symbols) + m.fileShift));
+        pack_put32(out, image.coffOffset + 8,
+                   static_cast<uint32_t>(int64_t(symbols) + m.fileShift));
     }
     return "";
 }
 
 // Bytes behind the last section (other than a signature) are kept, behind the new last section.
-void pack_appendTail(pack_Bytes& out, const pack_Bytes& file, const pack_Image& image, size_t tailStart)
+void pack_appendTail(pack_Bytes& out, const pack_Bytes& file, const pack_Image& image,
+                     size_t tailStart)
 {
     size_t certEnd = size_t(image.certOffset) + image.certSize;
     if (image.certSize == 0) {
@@ -165,7 +175,7 @@ void pack_appendTail(pack_Bytes& out, const pack_Bytes& file, const pack_Image& 
     out.insert(out.end(), file.begin() + certEnd, file.end());
 }
 
-} // namespace
+}  // namespace
 
 std::string pack_readStub(const pack_Bytes& file, const pack_ResourceEdit& edit, pack_Stub* stub)
 {
@@ -195,7 +205,8 @@ std::string pack_layOut(const pack_Stub& stub, uint64_t payloadSize, pack_Split*
     if (payloadSize > 0xFFFFFFFFull) {
         return "the package is too large for a PE image";
     }
-    pack_Bytes before = pack_buildResources(stub.others, rsrc.rva, static_cast<uint32_t>(payloadSize));
+    pack_Bytes before =
+        pack_buildResources(stub.others, rsrc.rva, static_cast<uint32_t>(payloadSize));
     uint64_t rsrcSize = before.size() + pack_alignUp(payloadSize, 8);
     if (rsrcSize > 0xFFFFFFFFull - rsrc.rva) {
         return "the package is too large for a PE image";
@@ -208,7 +219,8 @@ std::string pack_layOut(const pack_Stub& stub, uint64_t payloadSize, pack_Split*
     split->tail.assign(move.newRsrcRaw - before.size() - payloadSize, 0);
     pack_appendTail(split->tail, *stub.file, image, move.tailStart);
     split->size = head.size() + payloadSize + split->tail.size();
-    std::string error = pack_fixHeaders(head, image, move, static_cast<uint32_t>(rsrcSize), split->size);
+    std::string error =
+        pack_fixHeaders(head, image, move, static_cast<uint32_t>(rsrcSize), split->size);
     split->checksumAt = image.optionalOffset + kChecksumField;
     pack_put32(head, split->checksumAt, 0);
     split->removedSignature = image.certSize != 0;

@@ -34,7 +34,7 @@ struct pack_Layout {
     pack_Bytes* out = nullptr;  // null while measuring
     uint32_t rva = 0;
     size_t dirs = 0, entries = 0, names = 0, data = 0;  // cursors, each in its own region
-    const pack_Resource* last = nullptr;                // the payload: its data sits behind all
+    const pack_Resource* last = nullptr;  // the payload: its data sits behind all
     uint32_t lastSize = 0;
     size_t lastAt = 0;
 };
@@ -83,13 +83,14 @@ uint32_t pack_writeData(pack_Layout& l, const pack_Resource& r)
 
 // Writes the directory for the resources [begin, end), which agree on every level above this
 // one; returns its offset.
-uint32_t pack_writeDir(pack_Layout& l, pack_Order::const_iterator begin, pack_Order::const_iterator end,
-                       int level)
+uint32_t pack_writeDir(pack_Layout& l, pack_Order::const_iterator begin,
+                       pack_Order::const_iterator end, int level)
 {
     std::vector<pack_Order::const_iterator> groups;
     for (auto it = begin; it != end; ++it) {
-        if (groups.empty() || !pack_nameEqual(pack_level(**groups.back(), level), pack_level(**it, level)) ||
-            level == 2) {
+        if (groups.empty()
+            || !pack_nameEqual(pack_level(**groups.back(), level), pack_level(**it, level))
+            || level == 2) {
             groups.push_back(it);
         }
     }
@@ -104,33 +105,36 @@ uint32_t pack_writeDir(pack_Layout& l, pack_Order::const_iterator begin, pack_Or
         auto groupEnd = i + 1 < groups.size() ? groups[i + 1] : end;
         size_t entry = at + 16 + 8 * i;
         pack_put(l, entry, pack_writeName(l, pack_level(**groups[i], level)));
-        uint32_t target = level == 2 ? pack_writeData(l, **groups[i])
-                                     : 0x80000000u | pack_writeDir(l, groups[i], groupEnd, level + 1);
+        uint32_t target = level == 2
+            ? pack_writeData(l, **groups[i])
+            : 0x80000000u | pack_writeDir(l, groups[i], groupEnd, level + 1);
         pack_put(l, entry + 4, target);
     }
     return static_cast<uint32_t>(at);
 }
 
-} // namespace
+}  // namespace
 
-pack_Bytes pack_buildResources(const std::vector<pack_Resource>& others, uint32_t rva, uint32_t payloadSize)
+pack_Bytes pack_buildResources(const std::vector<pack_Resource>& others, uint32_t rva,
+                               uint32_t payloadSize)
 {
     pack_Resource payload;
     payload.type.id = kPackRtRcdata;
     payload.name.id = kPackPayloadId;
     payload.lang.id = kPackPayloadLang;
-    pack_Order order{&payload};
+    pack_Order order {&payload};
     for (const pack_Resource& r : others) {
         order.push_back(&r);
     }
-    std::stable_sort(order.begin(), order.end(), [](const pack_Resource* a, const pack_Resource* b) {
-        for (int level = 0; level < 3; ++level) {
-            if (!pack_nameEqual(pack_level(*a, level), pack_level(*b, level))) {
-                return pack_resNameLess(pack_level(*a, level), pack_level(*b, level));
+    std::stable_sort(
+        order.begin(), order.end(), [](const pack_Resource* a, const pack_Resource* b) {
+            for (int level = 0; level < 3; ++level) {
+                if (!pack_nameEqual(pack_level(*a, level), pack_level(*b, level))) {
+                    return pack_resNameLess(pack_level(*a, level), pack_level(*b, level));
+                }
             }
-        }
-        return false;
-    });
+            return false;
+        });
 
     pack_Layout measure;
     measure.last = &payload;

@@ -29,7 +29,8 @@ pack_Bytes pack_stringBlockWithout(const pack_Bytes& block, unsigned index)
 void pack_dropString(std::vector<pack_Resource>* resources, unsigned id)
 {
     for (pack_Resource& r : *resources) {
-        if (!r.type.isName && r.type.id == kPackRtString && !r.name.isName && r.name.id == id / 16 + 1) {
+        if (!r.type.isName && r.type.id == kPackRtString && !r.name.isName
+            && r.name.id == id / 16 + 1) {
             r.data = pack_stringBlockWithout(r.data, id);
         }
     }

@@ -31,23 +31,24 @@ bool pack_isInstallerUrl(const std::string& url)
         c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     }
     bool lineBreak = url.find_first_of("\n\r") != std::string::npos;
-    return colon != std::string::npos && (scheme == "http" || scheme == "https") && colon + 3 < url.size() &&
-           !lineBreak && pack_codePoints(url) <= 2048;
+    return colon != std::string::npos && (scheme == "http" || scheme == "https")
+        && colon + 3 < url.size() && !lineBreak && pack_codePoints(url) <= 2048;
 }
 
 // PackageVersion: ^[^\\/:\*\?"<>\|\x01-\x1f]+$, at most 128 characters.
 bool pack_isPackageVersion(const std::string& version)
 {
     for (unsigned char c : version) {
-        if (c < 0x20 || std::string("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string::npos) {
+        if (c < 0x20
+            || std::string("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string::npos) {
             return false;
         }
     }
     return pack_fits(version, 1, 128);
 }
 
-std::string pack_identifier(const pack_WingetOptions& o, const std::string& publisher, const std::string& name,
-                            std::string* id)
+std::string pack_identifier(const pack_WingetOptions& o, const std::string& publisher,
+                            const std::string& name, std::string* id)
 {
     if (!o.id.empty()) {
         std::string why = pack_wingetCheckIdentifier(o.id);
@@ -56,16 +57,19 @@ std::string pack_identifier(const pack_WingetOptions& o, const std::string& publ
     }
     *id = pack_wingetIdentifierFrom(publisher, name);
     if (id->empty() || !pack_wingetCheckIdentifier(*id).empty()) {
-        return "no winget identifier can be made of the publisher and the product name: give --winget-id";
+        return "no winget identifier can be made of the publisher and the product name: give "
+               "--winget-id";
     }
     return "";
 }
 
-std::string pack_shortDescription(const pack_WingetPackage& p, const pack_WingetOptions& o, std::string* out)
+std::string pack_shortDescription(const pack_WingetPackage& p, const pack_WingetOptions& o,
+                                  std::string* out)
 {
     if (!o.shortDescription.empty()) {
         *out = o.shortDescription;
-        return pack_fits(*out, 3, 256) ? "" : "--short-description needs a text of 3 to 256 characters";
+        return pack_fits(*out, 3, 256) ? ""
+                                       : "--short-description needs a text of 3 to 256 characters";
     }
     for (const std::string* text : {&p.comments, &p.subject}) {
         if (pack_fits(*text, 3, 256)) {
@@ -84,11 +88,13 @@ std::string pack_checkTexts(const pack_WingetManifest& m, const pack_WingetOptio
         return "--winget-manifest needs --installer-url URL";
     }
     if (!pack_isInstallerUrl(o.url)) {
-        return "--installer-url " + o.url + ": not http:// or https:// and an address, of at most 2048 characters";
+        return "--installer-url " + o.url
+            + ": not http:// or https:// and an address, of at most 2048 characters";
     }
     if (!pack_isPackageVersion(m.version)) {
-        return "the package version \"" + m.version + "\" is none for winget (1 to 128 characters, "
-               "none of \\ / : * ? \" < > |): give --product-version";
+        return "the package version \"" + m.version
+            + "\" is none for winget (1 to 128 characters, "
+              "none of \\ / : * ? \" < > |): give --product-version";
     }
     if (!pack_fits(m.publisher, 2, 256)) {
         return "the publisher (Manufacturer) is missing or not 2 to 256 characters: give --company";
@@ -97,15 +103,18 @@ std::string pack_checkTexts(const pack_WingetManifest& m, const pack_WingetOptio
         return "the package name (ProductName) is missing or not 2 to 256 characters: give --name";
     }
     if (!pack_fits(m.license, 3, 512)) {
-        return "--winget-manifest needs --license TEXT of 3 to 512 characters: a package does not name its license";
+        return "--winget-manifest needs --license TEXT of 3 to 512 characters: a package does not "
+               "name its license";
     }
-    return m.architecture.empty() ? "the stub is for a machine that winget has no architecture for" : "";
+    return m.architecture.empty() ? "the stub is for a machine that winget has no architecture for"
+                                  : "";
 }
 
-} // namespace
+}  // namespace
 
 std::string pack_wingetManifest(const pack_WingetPackage& p, const pack_WingetOptions& o,
-                                const std::string& architecture, pack_WingetManifest* m, std::string* warning)
+                                const std::string& architecture, pack_WingetManifest* m,
+                                std::string* warning)
 {
     m->publisher = o.publisher.empty() ? p.manufacturer : o.publisher;
     m->name = o.name.empty() ? p.productName : o.name;
@@ -125,10 +134,12 @@ std::string pack_wingetManifest(const pack_WingetPackage& p, const pack_WingetOp
     }
     char* end = nullptr;
     unsigned long lang = strtoul(p.productLanguage.c_str(), &end, 10);
-    const char* locale = end != p.productLanguage.c_str() && *end == '\0' ? pack_wingetLocale(lang) : nullptr;
+    const char* locale =
+        end != p.productLanguage.c_str() && *end == '\0' ? pack_wingetLocale(lang) : nullptr;
     m->locale = locale != nullptr ? locale : "en-US";
     if (locale == nullptr && !p.productLanguage.empty() && p.productLanguage != "0") {
-        *warning = "ProductLanguage " + p.productLanguage + " is no language setup-pack knows; the manifests say en-US";
+        *warning = "ProductLanguage " + p.productLanguage
+            + " is no language setup-pack knows; the manifests say en-US";
     }
     m->scope = pack_wingetScope(p.allUsers, p.installPerUser, p.wordCount);
     m->installDirProperty = p.installDirProperty;
@@ -151,8 +162,9 @@ void pack_line(std::string* out, const char* indent, const char* key, const std:
 
 std::string pack_head(const char* type, const pack_WingetManifest& m)
 {
-    std::string out = std::string("# Created by setup-pack\n# yaml-language-server: $schema=https://aka.ms/winget-manifest.") +
-                      type + "." + kPackWingetManifestVersion + ".schema.json\n\n";
+    std::string out = std::string("# Created by setup-pack\n# yaml-language-server: "
+                                  "$schema=https://aka.ms/winget-manifest.")
+        + type + "." + kPackWingetManifestVersion + ".schema.json\n\n";
     pack_line(&out, "", "PackageIdentifier", m.id);
     pack_line(&out, "", "PackageVersion", m.version);
     return out;
@@ -209,7 +221,7 @@ std::string pack_installer(const pack_WingetManifest& m)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<pack_WingetFile> pack_wingetFiles(const pack_WingetManifest& m)
 {

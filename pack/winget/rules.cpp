@@ -12,17 +12,17 @@ namespace {
 // White space as the format's patterns (.NET's \s) know it.
 bool pack_isSpace(uint32_t cp)
 {
-    return (cp >= 0x09 && cp <= 0x0D) || cp == 0x20 || cp == 0x85 || cp == 0xA0 || cp == 0x1680 ||
-           (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 || cp == 0x202F || cp == 0x205F ||
-           cp == 0x3000;
+    return (cp >= 0x09 && cp <= 0x0D) || cp == 0x20 || cp == 0x85 || cp == 0xA0 || cp == 0x1680
+        || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 || cp == 0x202F
+        || cp == 0x205F || cp == 0x3000;
 }
 
 // A character no identifier part may hold. Control characters beyond the ones the format
 // names are left out as well: no one types them in a name.
 bool pack_refusedInId(uint32_t cp)
 {
-    return cp < 0x20 || (cp >= 0x7F && cp < 0xA0) || pack_isSpace(cp) || cp == 0xFFFD ||
-           (cp < 0x80 && strchr(".\\/:*?\"<>|", static_cast<int>(cp)) != nullptr);
+    return cp < 0x20 || (cp >= 0x7F && cp < 0xA0) || pack_isSpace(cp) || cp == 0xFFFD
+        || (cp < 0x80 && strchr(".\\/:*?\"<>|", static_cast<int>(cp)) != nullptr);
 }
 
 size_t pack_utf16Units(uint32_t cp) { return cp >= 0x10000 ? 2 : 1; }
@@ -45,7 +45,7 @@ std::string pack_idPart(const std::string& name)
     return part;
 }
 
-} // namespace
+}  // namespace
 
 std::string pack_wingetIdentifierFrom(const std::string& publisher, const std::string& product)
 {
@@ -90,21 +90,25 @@ const char* pack_wingetLocale(uint32_t langId)
         uint16_t id;
         const char* locale;
     } table[] = {
-        {1025, "ar-SA"}, {1026, "bg-BG"}, {1027, "ca-ES"}, {1028, "zh-TW"}, {1029, "cs-CZ"}, {1030, "da-DK"},
-        {1031, "de-DE"}, {1032, "el-GR"}, {1033, "en-US"}, {1034, "es-ES"}, {1035, "fi-FI"}, {1036, "fr-FR"},
-        {1037, "he-IL"}, {1038, "hu-HU"}, {1040, "it-IT"}, {1041, "ja-JP"}, {1042, "ko-KR"}, {1043, "nl-NL"},
-        {1044, "nb-NO"}, {1045, "pl-PL"}, {1046, "pt-BR"}, {1048, "ro-RO"}, {1049, "ru-RU"}, {1050, "hr-HR"},
-        {1051, "sk-SK"}, {1053, "sv-SE"}, {1054, "th-TH"}, {1055, "tr-TR"}, {1057, "id-ID"}, {1058, "uk-UA"},
-        {1060, "sl-SI"}, {1061, "et-EE"}, {1062, "lv-LV"}, {1063, "lt-LT"}, {1066, "vi-VN"}, {1081, "hi-IN"},
-        {1086, "ms-MY"}, {2052, "zh-CN"}, {2055, "de-CH"}, {2057, "en-GB"}, {2058, "es-MX"}, {2060, "fr-BE"},
-        {2067, "nl-BE"}, {2070, "pt-PT"}, {3076, "zh-HK"}, {3079, "de-AT"}, {3081, "en-AU"}, {3082, "es-ES"},
-        {3084, "fr-CA"}, {4105, "en-CA"}, {4108, "fr-CH"},
+        {1025, "ar-SA"}, {1026, "bg-BG"}, {1027, "ca-ES"}, {1028, "zh-TW"}, {1029, "cs-CZ"},
+        {1030, "da-DK"}, {1031, "de-DE"}, {1032, "el-GR"}, {1033, "en-US"}, {1034, "es-ES"},
+        {1035, "fi-FI"}, {1036, "fr-FR"}, {1037, "he-IL"}, {1038, "hu-HU"}, {1040, "it-IT"},
+        {1041, "ja-JP"}, {1042, "ko-KR"}, {1043, "nl-NL"}, {1044, "nb-NO"}, {1045, "pl-PL"},
+        {1046, "pt-BR"}, {1048, "ro-RO"}, {1049, "ru-RU"}, {1050, "hr-HR"}, {1051, "sk-SK"},
+        {1053, "sv-SE"}, {1054, "th-TH"}, {1055, "tr-TR"}, {1057, "id-ID"}, {1058, "uk-UA"},
+        {1060, "sl-SI"}, {1061, "et-EE"}, {1062, "lv-LV"}, {1063, "lt-LT"}, {1066, "vi-VN"},
+        {1081, "hi-IN"}, {1086, "ms-MY"}, {2052, "zh-CN"}, {2055, "de-CH"}, {2057, "en-GB"},
+        {2058, "es-MX"}, {2060, "fr-BE"}, {2067, "nl-BE"}, {2070, "pt-PT"}, {3076, "zh-HK"},
+        {3079, "de-AT"}, {3081, "en-AU"}, {3082, "es-ES"}, {3084, "fr-CA"}, {4105, "en-CA"},
+        {4108, "fr-CH"},
     };
-    auto found = std::find_if(std::begin(table), std::end(table), [&](const auto& e) { return e.id == langId; });
+    auto found = std::find_if(std::begin(table), std::end(table),
+                              [&](const auto& e) { return e.id == langId; });
     return found == std::end(table) ? nullptr : found->locale;
 }
 
-std::string pack_wingetScope(const std::string& allUsers, const std::string& installPerUser, int32_t wordCount)
+std::string pack_wingetScope(const std::string& allUsers, const std::string& installPerUser,
+                             int32_t wordCount)
 {
     if (allUsers == "1") {
         return "machine";
@@ -115,13 +119,17 @@ std::string pack_wingetScope(const std::string& allUsers, const std::string& ins
     return allUsers.empty() && (wordCount & 8) != 0 ? "user" : "";
 }
 
-std::string pack_wingetInstallDir(const std::vector<std::string>& directories, const std::string& wixUiInstallDir)
+std::string pack_wingetInstallDir(const std::vector<std::string>& directories,
+                                  const std::string& wixUiInstallDir)
 {
     auto has = [&](const std::string& id) {
-        return !id.empty() && std::find(directories.begin(), directories.end(), id) != directories.end();
+        return !id.empty()
+            && std::find(directories.begin(), directories.end(), id) != directories.end();
     };
-    for (const std::string& id : {wixUiInstallDir, std::string("INSTALLDIR"), std::string("INSTALLFOLDER")}) {
-        if (has(id) && std::none_of(id.begin(), id.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
+    for (const std::string& id :
+         {wixUiInstallDir, std::string("INSTALLDIR"), std::string("INSTALLFOLDER")}) {
+        if (has(id)
+            && std::none_of(id.begin(), id.end(), [](char c) { return c >= 'a' && c <= 'z'; })) {
             return id;
         }
     }
@@ -131,7 +139,8 @@ std::string pack_wingetInstallDir(const std::vector<std::string>& directories, c
             size_t n = strlen(tail);
             return id.size() > n && id.compare(id.size() - n, n, tail) == 0;
         };
-        bool isPublic = std::none_of(id.begin(), id.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+        bool isPublic =
+            std::none_of(id.begin(), id.end(), [](char c) { return c >= 'a' && c <= 'z'; });
         if (isPublic && (endsWith("INSTALLDIR") || endsWith("INSTALLFOLDER"))) {
             if (!only.empty()) {
                 return "";
@@ -145,10 +154,15 @@ std::string pack_wingetInstallDir(const std::vector<std::string>& directories, c
 std::string pack_wingetArchitecture(uint32_t machine)
 {
     switch (machine) {
-    case 0x014C: return "x86";
-    case 0x8664: return "x64";
-    case 0x01C4: return "arm";
-    case 0xAA64: return "arm64";
-    default: return "";
+    case 0x014C:
+        return "x86";
+    case 0x8664:
+        return "x64";
+    case 0x01C4:
+        return "arm";
+    case 0xAA64:
+        return "arm64";
+    default:
+        return "";
     }
 }

@@ -14,11 +14,11 @@ constexpr char kPackWingetManifestVersion[] = "1.10.0";
 // What the package says; "" where it says nothing. Texts are UTF-8.
 struct pack_WingetPackage {
     std::string manufacturer, productName, productVersion, productCode, upgradeCode;
-    std::string productLanguage;          // Property ProductLanguage, a decimal LANGID
-    std::string allUsers, installPerUser; // Properties ALLUSERS and MSIINSTALLPERUSER
-    int32_t wordCount = 0;                // summary information: 8 = no elevation needed
-    std::string subject, comments;        // summary information
-    std::string installDirProperty;       // see pack_wingetInstallDir
+    std::string productLanguage;  // Property ProductLanguage, a decimal LANGID
+    std::string allUsers, installPerUser;  // Properties ALLUSERS and MSIINSTALLPERUSER
+    int32_t wordCount = 0;  // summary information: 8 = no elevation needed
+    std::string subject, comments;  // summary information
+    std::string installDirProperty;  // see pack_wingetInstallDir
 };
 
 // What the command line says. name, publisher and version are the branding options
@@ -64,13 +64,15 @@ const char* pack_wingetLocale(uint32_t langId);
 // rules: ALLUSERS 1 is per machine; 2 is per machine unless MSIINSTALLPERUSER is 1; none is
 // per user only when the package also says it needs no elevation (word count bit 8, what
 // an authoring tool's per-user scope writes), since a dialog or custom action may set it.
-std::string pack_wingetScope(const std::string& allUsers, const std::string& installPerUser, int32_t wordCount);
+std::string pack_wingetScope(const std::string& allUsers, const std::string& installPerUser,
+                             int32_t wordCount);
 
 // The public property that moves the installation, from the Directory table's ids and the
 // WIXUI_INSTALLDIR property: the directory WIXUI_INSTALLDIR names, else INSTALLDIR, else
 // INSTALLFOLDER, else the only public id that ends in INSTALLDIR or INSTALLFOLDER; "" when none.
 // (TARGETDIR is not taken: the system folders below it do not follow it.)
-std::string pack_wingetInstallDir(const std::vector<std::string>& directories, const std::string& wixUiInstallDir);
+std::string pack_wingetInstallDir(const std::vector<std::string>& directories,
+                                  const std::string& wixUiInstallDir);
 
 // Architecture of a stub by its COFF machine field, or "" for one winget has no name for.
 std::string pack_wingetArchitecture(uint32_t machine);
@@ -80,9 +82,9 @@ std::string pack_wingetArchitecture(uint32_t machine);
 // Fills every value but sha256 from the package, the options and the stub's architecture.
 // A required value that is missing or breaks a rule is a one-line error naming the option
 // that gives it. A ProductLanguage outside the table gives en-US and a *warning.
-std::string pack_wingetManifest(const pack_WingetPackage& package, const pack_WingetOptions& options,
-                                const std::string& architecture, pack_WingetManifest* manifest,
-                                std::string* warning);
+std::string pack_wingetManifest(const pack_WingetPackage& package,
+                                const pack_WingetOptions& options, const std::string& architecture,
+                                pack_WingetManifest* manifest, std::string* warning);
 
 // The three files: <id>.yaml, <id>.installer.yaml, <id>.locale.<locale>.yaml.
 std::vector<pack_WingetFile> pack_wingetFiles(const pack_WingetManifest& manifest);

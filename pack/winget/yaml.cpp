@@ -10,7 +10,11 @@ uint32_t pack_wingetNextCodePoint(const std::string& utf8, size_t* at)
 {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(utf8[i]); };
     uint32_t c = byte(*at);
-    size_t n = c < 0x80 ? 0 : c >= 0xC2 && c < 0xE0 ? 1 : c >= 0xE0 && c < 0xF0 ? 2 : c >= 0xF0 && c < 0xF5 ? 3 : 4;
+    size_t n = c < 0x80         ? 0
+        : c >= 0xC2 && c < 0xE0 ? 1
+        : c >= 0xE0 && c < 0xF0 ? 2
+        : c >= 0xF0 && c < 0xF5 ? 3
+                                : 4;
     if (n == 4 || *at + n >= utf8.size() + (n == 0)) {
         ++*at;
         return n == 0 ? c : 0xFFFD;
@@ -58,11 +62,11 @@ void pack_appendUtf8(uint32_t cp, std::string* out)
 // byte order mark that a reader may drop.
 bool pack_yamlPlain(uint32_t cp)
 {
-    return (cp >= 0x20 && cp < 0x7F) || (cp >= 0xA0 && cp < 0xD800 && cp != 0x2028 && cp != 0x2029) ||
-           (cp >= 0xE000 && cp < 0xFFFE && cp != 0xFEFF) || cp >= 0x10000;
+    return (cp >= 0x20 && cp < 0x7F) || (cp >= 0xA0 && cp < 0xD800 && cp != 0x2028 && cp != 0x2029)
+        || (cp >= 0xE000 && cp < 0xFFFE && cp != 0xFEFF) || cp >= 0x10000;
 }
 
-} // namespace
+}  // namespace
 
 std::string pack_yamlString(const std::string& utf8)
 {
@@ -78,7 +82,8 @@ std::string pack_yamlString(const std::string& utf8)
             out += cp == '\t' ? "\\t" : cp == '\n' ? "\\n" : "\\r";
         } else {
             char escape[8];
-            snprintf(escape, sizeof escape, cp < 0x100 ? "\\x%02X" : "\\u%04X", static_cast<unsigned>(cp));
+            snprintf(escape, sizeof escape, cp < 0x100 ? "\\x%02X" : "\\u%04X",
+                     static_cast<unsigned>(cp));
             out += escape;
         }
     }

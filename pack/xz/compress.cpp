@@ -52,16 +52,18 @@ std::string pack_checkPackageSize(FILE* in, uint64_t limit, uint64_t* size)
     *size = static_cast<uint64_t>(end);
     rewind(in);
     if (*size >= limit) {
-        return "the package is " + std::to_string(*size) + " bytes; no Windows Installer package "
-               "can be " + std::to_string(limit) + " bytes or larger";
+        return "the package is " + std::to_string(*size)
+            + " bytes; no Windows Installer package "
+              "can be "
+            + std::to_string(limit) + " bytes or larger";
     }
     return "";
 }
 
-} // namespace
+}  // namespace
 
-std::string pack_compressFileTo(const char* path, const pack_Compression& how, const pack_Sink& sink,
-                                const std::function<void()>& inputEnded)
+std::string pack_compressFileTo(const char* path, const pack_Compression& how,
+                                const pack_Sink& sink, const std::function<void()>& inputEnded)
 {
     pack_File in(fopen(path, "rb"));
     if (!in) {
@@ -123,6 +125,8 @@ std::string pack_compressFile(const char* path, pack_Bytes* out, const pack_Comp
 
 std::string pack_imageTooLarge(uint64_t size, uint64_t limit)
 {
-    return "the setup executable would be " + std::to_string(size) + " bytes or more; Windows "
-           "loads no image of " + std::to_string(limit) + " bytes or more";
+    return "the setup executable would be " + std::to_string(size)
+        + " bytes or more; Windows "
+          "loads no image of "
+        + std::to_string(limit) + " bytes or more";
 }

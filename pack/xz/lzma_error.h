@@ -15,5 +15,6 @@ struct pack_LzmaEnd {
 
 inline std::string pack_lzmaError(const char* what, lzma_ret ret)
 {
-    return std::string(what) + " failed (liblzma error " + std::to_string(static_cast<int>(ret)) + ")";
+    return std::string(what) + " failed (liblzma error " + std::to_string(static_cast<int>(ret))
+        + ")";
 }

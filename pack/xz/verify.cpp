@@ -18,7 +18,8 @@ std::string pack_verifyAgainstFile(const pack_Pull& pull, const char* path)
         return pack_lzmaError("starting the decoder", ret);
     }
     std::unique_ptr<lzma_stream, pack_LzmaEnd> cleanup(&stream);
-    std::unique_ptr<uint8_t[]> decoded(new uint8_t[kPackXzPiece]), original(new uint8_t[kPackXzPiece]);
+    std::unique_ptr<uint8_t[]> decoded(new uint8_t[kPackXzPiece]),
+        original(new uint8_t[kPackXzPiece]);
     bool ended = false;
     while (ret != LZMA_STREAM_END) {
         if (stream.avail_in == 0 && !ended) {
@@ -32,7 +33,8 @@ std::string pack_verifyAgainstFile(const pack_Pull& pull, const char* path)
             return pack_lzmaError("decoding the packed payload", ret);
         }
         size_t got = kPackXzPiece - stream.avail_out;
-        if (fread(original.get(), 1, got, in.get()) != got || memcmp(decoded.get(), original.get(), got) != 0) {
+        if (fread(original.get(), 1, got, in.get()) != got
+            || memcmp(decoded.get(), original.get(), got) != 0) {
             return "the packed payload does not decode to the package";
         }
     }

@@ -15,17 +15,17 @@ namespace {
 
 constexpr size_t kQueuedPieces = 4;
 
-} // namespace
+}  // namespace
 
 struct pack_Verifier {
     std::mutex lock;
     std::condition_variable changed;
     std::deque<pack_Bytes> queue;  // the front is the piece the decoder works on
-    bool handedFront = false;      // the decoder holds the front, to drop on its next pull
-    bool ended = false;            // nothing more comes
-    bool done = false;             // the decoder has finished, with result
+    bool handedFront = false;  // the decoder holds the front, to drop on its next pull
+    bool ended = false;  // nothing more comes
+    bool done = false;  // the decoder has finished, with result
     std::string result;
-    uint64_t crc = 0;              // of every byte fed, for the read back
+    uint64_t crc = 0;  // of every byte fed, for the read back
     std::thread decoder;
 };
 
@@ -50,15 +50,15 @@ size_t pack_pullQueued(pack_Verifier* v, const uint8_t** data)
 
 void pack_runDecoder(pack_Verifier* v, const std::string& path)
 {
-    std::string result = pack_verifyAgainstFile([v](const uint8_t** data) { return pack_pullQueued(v, data); },
-                                                path.c_str());
+    std::string result = pack_verifyAgainstFile(
+        [v](const uint8_t** data) { return pack_pullQueued(v, data); }, path.c_str());
     std::lock_guard<std::mutex> hold(v->lock);
     v->result = result;
     v->done = true;
     v->changed.notify_all();
 }
 
-} // namespace
+}  // namespace
 
 pack_Verifier* pack_startVerifier(const char* path)
 {

@@ -55,7 +55,8 @@ using pack_Sink = std::function<std::string(const uint8_t* data, size_t size)>;
 // The same, handing the compressed bytes to sink piece by piece instead of keeping them.
 // inputEnded, when given, is called once the whole package has been read: from then on the
 // encoder only finishes what it holds, and a sink that waits keeps its memory alive.
-std::string pack_compressFileTo(const char* path, const pack_Compression& how, const pack_Sink& sink,
+std::string pack_compressFileTo(const char* path, const pack_Compression& how,
+                                const pack_Sink& sink,
                                 const std::function<void()>& inputEnded = nullptr);
 
 // The next piece of an .xz stream (*data, the returned size; 0 at its end).

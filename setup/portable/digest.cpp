@@ -27,10 +27,11 @@ uint64_t reduce(uint64_t v)
 uint64_t mulMod(uint64_t a, uint64_t b)
 {
     uint64_t a1 = a >> 32, a0 = a & 0xFFFFFFFF, b1 = b >> 32, b0 = b & 0xFFFFFFFF;
-    uint64_t hi = a1 * b1;            // weight 2^64, which is 8 modulo the prime
-    uint64_t mid = a1 * b0 + a0 * b1; // weight 2^32
+    uint64_t hi = a1 * b1;  // weight 2^64, which is 8 modulo the prime
+    uint64_t mid = a1 * b0 + a0 * b1;  // weight 2^32
     uint64_t lo = a0 * b0;
-    uint64_t sum = (hi << 3) + (mid >> 29) + ((mid & 0x1FFFFFFF) << 32) + (lo & kPrime) + (lo >> 61);
+    uint64_t sum =
+        (hi << 3) + (mid >> 29) + ((mid & 0x1FFFFFFF) << 32) + (lo & kPrime) + (lo >> 61);
     return reduce(sum);
 }
 
@@ -85,15 +86,16 @@ void absorb(setup_Digest* d, const uint8_t* bytes, size_t pairs)
     }
 }
 
-} // namespace
+}  // namespace
 
 void setup_digestStart(setup_Digest* d, const uint32_t key[SETUP_DIGEST_KEY_WORDS])
 {
     memset(d, 0, sizeof *d);
     memcpy(d->key, key, sizeof d->key);
     // The last two key words make the evaluation point, a number from 1 to the prime - 1.
-    uint64_t point = reduce((uint64_t(key[SETUP_DIGEST_KEY_WORDS - 2]) << 32
-                             | key[SETUP_DIGEST_KEY_WORDS - 1]) & kPrime);
+    uint64_t point =
+        reduce((uint64_t(key[SETUP_DIGEST_KEY_WORDS - 2]) << 32 | key[SETUP_DIGEST_KEY_WORDS - 1])
+               & kPrime);
     d->point = point == 0 ? 1 : point;
     // Not zero, or the empty input would have the same digest under every key.
     d->poly = 1;

@@ -27,17 +27,8 @@ void setup_recordError(DWORD code, const char* file, int line)
     g_errorLine = line;
 }
 
-DWORD setup_getErrorCode()
-{
-    return g_errorCode;
-}
+DWORD setup_getErrorCode() { return g_errorCode; }
 
-const char* setup_getErrorFile()
-{
-    return g_errorFile;
-}
+const char* setup_getErrorFile() { return g_errorFile; }
 
-int setup_getErrorLine()
-{
-    return g_errorLine;
-}
+int setup_getErrorLine() { return g_errorLine; }

@@ -3,10 +3,7 @@
 
 #include <string.h>
 
-static bool isSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
+static bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 size_t setup_baseNameOffset(const char* path, size_t len)
 {

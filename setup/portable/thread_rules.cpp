@@ -14,8 +14,7 @@ uint32_t setup_threadsFromAffinity(uint64_t mask)
     return count < SETUP_DECODE_THREADS_MAX ? count : SETUP_DECODE_THREADS_MAX;
 }
 
-uint64_t setup_threadingLimit(uint64_t physicalMemory, uint64_t largestFreeRange,
-                              bool addressBound)
+uint64_t setup_threadingLimit(uint64_t physicalMemory, uint64_t largestFreeRange, bool addressBound)
 {
     // Whatever a quarter leaves for the installer that runs next and for the system's cache.
     uint64_t limit = physicalMemory / 4;

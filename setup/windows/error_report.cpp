@@ -79,11 +79,11 @@ static char* formatReport(DWORD code, const char* systemText)
         reinterpret_cast<DWORD_PTR>(systemText),
     };
     char* message = nullptr;
-    constexpr DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_STRING
-                          | FORMAT_MESSAGE_ARGUMENT_ARRAY;
+    constexpr DWORD flags =
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY;
     if (FormatMessageA(flags, templ, 0, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                       reinterpret_cast<char*>(&message), 0,
-                       reinterpret_cast<va_list*>(inserts)) == 0) {
+                       reinterpret_cast<char*>(&message), 0, reinterpret_cast<va_list*>(inserts))
+        == 0) {
         return nullptr;
     }
     return message;
@@ -95,10 +95,11 @@ static char* formatReport(DWORD code, const char* systemText)
 char* setup_getSystemText(DWORD code)
 {
     char* text = nullptr;
-    constexpr DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                          | FORMAT_MESSAGE_IGNORE_INSERTS;
+    constexpr DWORD flags =
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
     if (FormatMessageA(flags, nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                       reinterpret_cast<char*>(&text), 0, nullptr) == 0) {
+                       reinterpret_cast<char*>(&text), 0, nullptr)
+        == 0) {
         return nullptr;
     }
     return text;

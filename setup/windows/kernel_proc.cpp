@@ -7,12 +7,6 @@ static void* moduleProc(const char* module, const char* name)
     return handle != nullptr ? reinterpret_cast<void*>(GetProcAddress(handle, name)) : nullptr;
 }
 
-void* setup_getKernelProc(const char* name)
-{
-    return moduleProc("kernel32", name);
-}
+void* setup_getKernelProc(const char* name) { return moduleProc("kernel32", name); }
 
-void* setup_getUserProc(const char* name)
-{
-    return moduleProc("user32", name);
-}
+void* setup_getUserProc(const char* name) { return moduleProc("user32", name); }

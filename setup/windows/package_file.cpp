@@ -63,7 +63,8 @@ static DWORD readBackDigest(HANDLE file, const uint32_t* key, uint64_t* value)
         error = ERROR_FILE_INVALID;
     }
     // An empty file cannot be mapped, and has nothing to read.
-    HANDLE mapping = error != ERROR_SUCCESS || size.LowPart == 0 ? nullptr
+    HANDLE mapping = error != ERROR_SUCCESS || size.LowPart == 0
+        ? nullptr
         : CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (error == ERROR_SUCCESS && size.LowPart != 0 && mapping == nullptr) {
         error = setup_lastErrorOr(ERROR_GEN_FAILURE);

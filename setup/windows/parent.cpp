@@ -60,9 +60,9 @@ static HANDLE openParent(DWORD id, DWORD access)
         return process;
     }
     FILETIME created, own, unused1, unused2, unused3;
-    if (GetProcessTimes(process, &created, &unused1, &unused2, &unused3) &&
-        GetProcessTimes(GetCurrentProcess(), &own, &unused1, &unused2, &unused3) &&
-        CompareFileTime(&created, &own) > 0) {
+    if (GetProcessTimes(process, &created, &unused1, &unused2, &unused3)
+        && GetProcessTimes(GetCurrentProcess(), &own, &unused1, &unused2, &unused3)
+        && CompareFileTime(&created, &own) > 0) {
         CloseHandle(process);
         return nullptr;
     }

@@ -28,8 +28,8 @@ static DWORD chooseDirectory(char* path, size_t* dirLen)
 static HANDLE createTargetFile(const char* path, DWORD disposition)
 {
     // Delete access, so that a file left incomplete is removed through this handle, by no path.
-    return CreateFileA(path, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, 0, nullptr,
-                       disposition, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    return CreateFileA(path, GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, disposition,
+                       FILE_ATTRIBUTE_TEMPORARY, nullptr);
 }
 
 // A name of the system's choosing in the directory at the start of path, used when the
@@ -96,8 +96,7 @@ static DWORD dispatchPayload(const char* kind, const char* path)
 
 // The complete package, closed, locked for reading and checked, goes to the installer; it is
 // then removed if it is still the file written.
-static DWORD installPackage(const char* kind, const char* path, HANDLE file,
-                            setup_Digest* digest)
+static DWORD installPackage(const char* kind, const char* path, HANDLE file, setup_Digest* digest)
 {
     setup_FileId id;
     DWORD result = setup_closeWritten(file, &id);
@@ -115,8 +114,8 @@ static DWORD installPackage(const char* kind, const char* path, HANDLE file,
 }
 
 // From the new file on: decoding, the parent wait, the installer, and the file's removal.
-static DWORD decodeAndInstall(const void* payload, DWORD size, const char* kind,
-                              const char* path, HANDLE file)
+static DWORD decodeAndInstall(const void* payload, DWORD size, const char* kind, const char* path,
+                              HANDLE file)
 {
     // The digest is kept only for a package that goes on to the installer.
     setup_Digest digest;
@@ -170,15 +169,11 @@ DWORD setup_extractAndRun(const void* payload, DWORD size, const char* kind)
 // The code of a resource call that has failed. SizeofResource and LockResource set none of
 // their own (an empty resource is a size of 0, not an error to the system), so the last error
 // is cleared before them, and a failure without a code is named as invalid data.
-static DWORD resourceFailure()
-{
-    return setup_lastErrorOr(ERROR_INVALID_DATA);
-}
+static DWORD resourceFailure() { return setup_lastErrorOr(ERROR_INVALID_DATA); }
 
 // The payload's bytes where the system maps them, or null with the failing call's code recorded
 // in *code.
-static const void* lockPayload(HMODULE module, LPCSTR type, LPCSTR name, DWORD* size,
-                               DWORD* code)
+static const void* lockPayload(HMODULE module, LPCSTR type, LPCSTR name, DWORD* size, DWORD* code)
 {
     HRSRC found = FindResourceA(module, name, type);
     if (found == nullptr) {

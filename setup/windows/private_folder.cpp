@@ -39,8 +39,8 @@ int setup_getElevation()
 static DWORD getBaseDirectory(char* path, DWORD capacity, size_t* length)
 {
     typedef DWORD(WINAPI * GetTempPath2AFn)(DWORD, LPSTR);
-    auto getTempPath2A = g_elevation == SETUP_SYSTEM
-        ? setup_kernelProc<GetTempPath2AFn>("GetTempPath2A") : nullptr;
+    auto getTempPath2A =
+        g_elevation == SETUP_SYSTEM ? setup_kernelProc<GetTempPath2AFn>("GetTempPath2A") : nullptr;
     if (getTempPath2A != nullptr) {
         DWORD d = getTempPath2A(capacity, path);
         if (d > 0 && d < capacity) {

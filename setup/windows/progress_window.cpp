@@ -12,10 +12,10 @@ static constexpr DWORD PUMP_MS = 50;
 
 static struct {
     DWORD total;  // compressed bytes; 0: no window for this decode
-    DWORD done;   // of them consumed at the last step
-    DWORD last;   // tick count of the start, then of the last message handling
+    DWORD done;  // of them consumed at the last step
+    DWORD last;  // tick count of the start, then of the last message handling
     HWND window;
-    UINT dpi;     // of the monitor the window is on
+    UINT dpi;  // of the monitor the window is on
 } g_progress;
 
 // The system's DPI: from user32 where it tells it (Windows 10 1607 on), else the screen's.
@@ -71,8 +71,8 @@ static void paintBar(HWND window)
     int frame = setup_scaleToDpi(1, g_progress.dpi);
     InflateRect(&rest, -frame, -frame);
     RECT done = rest;
-    done.right = rest.left += setup_progressFill(g_progress.done, g_progress.total,
-                                                 rest.right - rest.left);
+    done.right = rest.left +=
+        setup_progressFill(g_progress.done, g_progress.total, rest.right - rest.left);
     FillRect(dc, &done, GetSysColorBrush(COLOR_HIGHLIGHT));
     FillRect(dc, &rest, GetSysColorBrush(COLOR_WINDOW));
     EndPaint(window, &paint);

@@ -29,10 +29,9 @@ static DWORD exactName(const wchar_t* wide, char* path, DWORD capacity, size_t* 
     }
     wchar_t shortName[MAX_PATH + 1];
     DWORD n = GetShortPathNameW(wide, shortName, MAX_PATH + 1);
-    int written = n > 0 && n <= MAX_PATH
-        ? setup_convertWhole(shortName, static_cast<int>(n), GetACP(), path,
-                             static_cast<int>(capacity))
-        : 0;
+    int written = n > 0 && n <= MAX_PATH ? setup_convertWhole(
+                      shortName, static_cast<int>(n), GetACP(), path, static_cast<int>(capacity))
+                                         : 0;
     if (written == 0) {
         SETUP_RECORD(ERROR_INVALID_NAME);
         return ERROR_INVALID_NAME;

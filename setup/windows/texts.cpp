@@ -20,8 +20,8 @@ int setup_convertWhole(const wchar_t* text, int length, UINT codePage, char* out
     return n;
 }
 
-int setup_chooseText(const wchar_t* uiText, int uiLength, const wchar_t* english,
-                     int englishLength, UINT codePage, char* out, int outSize)
+int setup_chooseText(const wchar_t* uiText, int uiLength, const wchar_t* english, int englishLength,
+                     UINT codePage, char* out, int outSize)
 {
     int n = setup_convertWhole(uiText, uiLength, codePage, out, outSize);
     return n > 0 ? n : setup_convertWhole(english, englishLength, codePage, out, outSize);
@@ -30,9 +30,9 @@ int setup_chooseText(const wchar_t* uiText, int uiLength, const wchar_t* english
 // The English (United States) block's text id, or null.
 static const wchar_t* englishText(HMODULE module, UINT id, int* length)
 {
-    HRSRC found = FindResourceExW(module, reinterpret_cast<LPCWSTR>(RT_STRING),
-                                  MAKEINTRESOURCEW(id / 16 + 1),
-                                  MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    HRSRC found =
+        FindResourceExW(module, reinterpret_cast<LPCWSTR>(RT_STRING), MAKEINTRESOURCEW(id / 16 + 1),
+                        MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
     HGLOBAL loaded = found != nullptr ? LoadResource(module, found) : nullptr;
     const void* block = loaded != nullptr ? LockResource(loaded) : nullptr;
     if (block == nullptr) {

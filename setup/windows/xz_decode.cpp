@@ -53,17 +53,17 @@ static DWORD startDecoder(lzma_stream* stream, uint32_t threads, uint64_t thread
     if (ret == LZMA_OK) {
         return ERROR_SUCCESS;
     }
-    DWORD code = ret == LZMA_MEM_ERROR       ? ERROR_NOT_ENOUGH_MEMORY
-                 : ret == LZMA_OPTIONS_ERROR ? ERROR_INVALID_PARAMETER
-                                             : ERROR_OPEN_FAILED;
+    DWORD code = ret == LZMA_MEM_ERROR ? ERROR_NOT_ENOUGH_MEMORY
+        : ret == LZMA_OPTIONS_ERROR    ? ERROR_INVALID_PARAMETER
+                                       : ERROR_OPEN_FAILED;
     SETUP_RECORD(code);
     return code;
 }
 
 // Decodes the slice already set in the stream until a call yields no more output, writing
 // each piece before the next call. Sets *ended once the decoder reports the stream's end.
-static DWORD drainSlice(lzma_stream* stream, lzma_action action, HANDLE file,
-                        setup_Digest* digest, bool* ended)
+static DWORD drainSlice(lzma_stream* stream, lzma_action action, HANDLE file, setup_Digest* digest,
+                        bool* ended)
 {
     uint8_t piece[PIECE_SIZE];
     for (;;) {
@@ -104,8 +104,8 @@ static DWORD decodeSlices(lzma_stream* stream, const uint8_t* input, DWORD size,
         stream->avail_in = slice;
         input += slice;
         remaining -= slice;
-        DWORD error = drainSlice(stream, remaining == 0 ? LZMA_FINISH : LZMA_RUN, file, digest,
-                                 &ended);
+        DWORD error =
+            drainSlice(stream, remaining == 0 ? LZMA_FINISH : LZMA_RUN, file, digest, &ended);
         if (error != ERROR_SUCCESS) {
             return error;
         }

@@ -19,16 +19,16 @@ int setup_readOwnZoneMark(char* mark, size_t* size)
     for (size_t i = 0; i < sizeof STREAM_NAME; ++i) {
         path[n + i] = static_cast<wchar_t>(STREAM_NAME[i]);
     }
-    HANDLE file = CreateFileW(path, GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     DWORD openError = file == INVALID_HANDLE_VALUE ? setup_lastErrorOr(ERROR_GEN_FAILURE) : 0;
     DWORD readError = ERROR_SUCCESS;
     // One byte more than is copied, to tell a mark that is longer.
     while (openError == ERROR_SUCCESS && *size <= SETUP_ZONE_MARK_MAX) {
         DWORD got = 0;
-        if (!ReadFile(file, mark + *size, static_cast<DWORD>(SETUP_ZONE_MARK_MAX + 1 - *size),
-                      &got, nullptr)) {
+        if (!ReadFile(file, mark + *size, static_cast<DWORD>(SETUP_ZONE_MARK_MAX + 1 - *size), &got,
+                      nullptr)) {
             readError = setup_lastErrorOr(ERROR_READ_FAULT);
             break;
         }
@@ -77,8 +77,9 @@ DWORD setup_keepDecodedPackage(const char* path, HANDLE file)
     size_t size = 0;
     int kind = setup_readOwnZoneMark(mark, &size);
     DWORD flags = 0;
-    bool known = GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags,
-                                               nullptr, 0) != FALSE;
+    bool known =
+        GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)
+        != FALSE;
     if (!setup_zoneMarkWritten(kind, known, flags)) {
         CloseHandle(file);
         return ERROR_SUCCESS;

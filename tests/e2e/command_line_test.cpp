@@ -22,8 +22,8 @@ RunOptions setupRun(const std::string& args, const std::string& temp)
 
 // A run of parent.exe (or a copy of it) that starts the demo setup with setupArgs and then
 // waits for the named event ("-": for ever), in the scratch directory dir.
-RunOptions parentRun(const std::string& exe, const std::string& event,
-                     const std::string& setupArgs, const std::string& dir)
+RunOptions parentRun(const std::string& exe, const std::string& event, const std::string& setupArgs,
+                     const std::string& dir)
 {
     RunOptions o;
     o.exe = exe;
@@ -84,7 +84,7 @@ bool waitForNoProcess(const char* exeName, DWORD timeoutMs)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 TEST(PassThrough, SwitchOrderAndCaseFollowTheFrontRule)
 {
@@ -110,8 +110,8 @@ TEST(UpdaterRoute, TerminatesTheUpdaterAndInstallsWhereItSays)
     std::string target = "C:\\Updated App";
     scratch.own(target);
 
-    Child child = start(
-        parentRun(updater, "-", "--wait-parent --allow-elevation \"" + target + "\"", dir));
+    Child child =
+        start(parentRun(updater, "-", "--wait-parent --allow-elevation \"" + target + "\"", dir));
     // The updater itself would wait for ever: it ends only because setup.exe terminates it.
     EXPECT_EQ(finish(child), 0u) << "the updater was not terminated with exit code 0";
     // No /qn on this route: the package has no dialogs of its own, so the installer runs
@@ -171,10 +171,9 @@ TEST(ParentWait, ThePackageIsHeldLockedAndNotInstalledUntilTheParentEnds)
     Scratch scratch;
     std::string dir = scratch.dir("wait");
     std::string target = scratch.own("C:\\Waited") + "\\Demo";
-    Child parent = start(parentRun(g_bin + "\\..\\parent.exe", "vorlane-e2e-wait",
-                                   "--wait-parent --quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\""
-                                       + target + "\"",
-                                   dir));
+    Child parent = start(parentRun(
+        g_bin + "\\..\\parent.exe", "vorlane-e2e-wait",
+        "--wait-parent --quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"" + target + "\"", dir));
     std::string package = dir + "\\setup.msi";
     ASSERT_TRUE(waitForFile(package, 60000)) << "no decoded package";
     Sleep(3000);

@@ -26,9 +26,9 @@ const char kWow64Question[] =
 
 namespace {
 
-std::atomic<int> g_byHand{0};
+std::atomic<int> g_byHand {0};
 std::mutex g_askedLock;
-std::vector<DWORD> g_askedBy; // the process of each question the watcher answered
+std::vector<DWORD> g_askedBy;  // the process of each question the watcher answered
 // Of the progress window each process showed: its title and client area.
 std::map<DWORD, std::pair<std::string, SIZE>> g_progressWindows;
 
@@ -39,8 +39,8 @@ std::wstring controlText(HWND control)
     wchar_t text[4096] = {};
     DWORD_PTR copied = 0;
     if (control == nullptr
-        || !SendMessageTimeoutW(control, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text),
-                                SMTO_ABORTIFHUNG, 2000, &copied)) {
+        || !SendMessageTimeoutW(control, WM_GETTEXT, std::size(text),
+                                reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &copied)) {
         return L"";
     }
     return std::wstring(text, copied);
@@ -123,7 +123,7 @@ int questionsAskedBy(DWORD pid)
     return static_cast<int>(std::count(g_askedBy.begin(), g_askedBy.end(), pid));
 }
 
-} // namespace
+}  // namespace
 
 bool progressShown(DWORD pid, std::string* title, SIZE* client)
 {
@@ -151,15 +151,9 @@ void watchQuestions()
     }).detach();
 }
 
-QuestionsByHand::QuestionsByHand()
-{
-    ++g_byHand;
-}
+QuestionsByHand::QuestionsByHand() { ++g_byHand; }
 
-QuestionsByHand::~QuestionsByHand()
-{
-    --g_byHand;
-}
+QuestionsByHand::~QuestionsByHand() { --g_byHand; }
 
 bool asksQuestion(const std::string& args)
 {
@@ -224,8 +218,7 @@ static HANDLE linkedToken(TOKEN_ELEVATION_TYPE own)
     DWORD size = 0;
     TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
     if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)
-        && GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size)
-        && type == own
+        && GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size) && type == own
         && GetTokenInformation(token, TokenLinkedToken, &linked, sizeof linked, &size)) {
         CloseHandle(token);
         return linked.LinkedToken;
@@ -320,7 +313,8 @@ static BOOL CALLBACK findDialog(HWND window, LPARAM param)
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
     Dialog dialog;
-    if (readMessageBox(window, &dialog) && !isWatchedQuestion(dialog) && belongsTo(pid, search->pid)) {
+    if (readMessageBox(window, &dialog) && !isWatchedQuestion(dialog)
+        && belongsTo(pid, search->pid)) {
         search->found = window;
         search->dialog = dialog;
         return FALSE;
@@ -406,8 +400,7 @@ DWORD runQuiet(const RunOptions& options, bool* progress)
     // the run can end. A progress window asked about is looked for far more often than the
     // watcher does: after a short decode that shows it by mistake, it lives only a moment.
     DWORD poll = progress != nullptr ? 1 : 500;
-    while (child.process != nullptr
-           && WaitForSingleObject(child.process, 0) != WAIT_OBJECT_0
+    while (child.process != nullptr && WaitForSingleObject(child.process, 0) != WAIT_OBJECT_0
            && GetTickCount() - child.started < options.timeoutMs) {
         if (progress != nullptr) {
             EnumWindows(noteProgressWindows, 0);
@@ -450,7 +443,8 @@ std::string systemText(DWORD code)
     wchar_t* text = nullptr;
     if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
                        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text),
-                       0, nullptr) == 0) {
+                       0, nullptr)
+        == 0) {
         return "";
     }
     std::string result = utf8(text);
@@ -481,10 +475,10 @@ const void* versionValue(const std::string& info, const std::string& key)
     void* value = nullptr;
     UINT length = 0;
     return !info.empty() && VerQueryValueA(info.data(), key.c_str(), &value, &length) ? value
-                                                                                     : nullptr;
+                                                                                      : nullptr;
 }
 
-} // namespace e2e
+}  // namespace e2e
 
 std::string g_product;
 

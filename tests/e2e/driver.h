@@ -25,12 +25,12 @@ extern std::map<std::string, std::string> g_paths;
 
 // Texts here are UTF-8: paths, arguments, environment, dialog texts.
 struct RunOptions {
-    std::string exe;          // full path of the program
-    std::string args;         // command line after the program name
-    std::string cwd;          // working directory; empty: the driver's
+    std::string exe;  // full path of the program
+    std::string args;  // command line after the program name
+    std::string cwd;  // working directory; empty: the driver's
     // Environment changes: value set, or removed when the value is the null text "\x01".
     std::vector<std::pair<std::string, std::string>> env;
-    DWORD timeoutMs = 180000; // the whole run; then the process is killed and the test fails
+    DWORD timeoutMs = 180000;  // the whole run; then the process is killed and the test fails
     // Whether exe is a setup.exe started with args, whose 32-bit question is then checked:
     // not a program that starts setup.exe itself.
     bool setupRun = true;
@@ -45,7 +45,7 @@ struct Dialog {
     HWND window = nullptr;
     std::string caption;
     std::string text;
-    bool yesNo = false;       // has Yes and No buttons
+    bool yesNo = false;  // has Yes and No buttons
 };
 
 struct Child {
@@ -53,7 +53,7 @@ struct Child {
     DWORD pid = 0;
     DWORD started = 0;
     DWORD timeoutMs = 0;
-    int questions = -1;       // times it must ask the 32-bit question; -1: not checked
+    int questions = -1;  // times it must ask the 32-bit question; -1: not checked
 };
 
 // The 32-bit question (string-table entry 2 of setup.exe).
@@ -135,4 +135,4 @@ std::string systemText(DWORD code);
 // The text with every CR LF made a plain line feed (dialogs may show either).
 std::string lineFeeds(std::string text);
 
-} // namespace e2e
+}  // namespace e2e

@@ -68,7 +68,8 @@ Dialog expectReported(const RunOptions& run, DWORD code)
     EXPECT_FALSE(dialog.yesNo) << dialog.text;
     EXPECT_NE(dialog.text.find(" has encountered error " + std::to_string(code)
                                + " in file setup at line "),
-              std::string::npos) << dialog.text;
+              std::string::npos)
+        << dialog.text;
     return dialog;
 }
 
@@ -98,7 +99,8 @@ void expectInstalled(const std::string& what)
 }
 
 // Either the install succeeds, or the run fails with the expected code; nothing stays in temp.
-void expectOutcome(const RunOptions& run, DWORD code, const std::string& temp, const std::string& what)
+void expectOutcome(const RunOptions& run, DWORD code, const std::string& temp,
+                   const std::string& what)
 {
     if (code == 0) {
         EXPECT_EQ(quietCode(run), 0u) << what;
@@ -109,7 +111,7 @@ void expectOutcome(const RunOptions& run, DWORD code, const std::string& temp, c
     expectNothingIn(temp, what);
 }
 
-} // namespace
+}  // namespace
 
 // ---- 1. A temporary directory that cannot be written ---------------------------------------
 //
@@ -166,7 +168,8 @@ namespace {
 std::string fillDisk(const std::string& dir)
 {
     std::string filler = dir + "\\filler";
-    HANDLE file = CreateFileW(widen(filler).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE file =
+        CreateFileW(widen(filler).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     EXPECT_NE(file, INVALID_HANDLE_VALUE);
     std::string block(65536, 'f');
     for (DWORD size = 65536; size > 0; size /= 2) {
@@ -178,7 +181,7 @@ std::string fillDisk(const std::string& dir)
     return filler;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FaultFullDisk, AFullDiskBeforeTheFirstWriteGivesTheWritesCodeAndLeavesOnlyWhatWasThere)
 {
@@ -269,7 +272,7 @@ std::string longDir(const std::string& base, size_t length)
     return dir;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FaultLongTempPath, TheDerivedNameTheGeneratedNameOrAClearCode)
 {
@@ -285,9 +288,9 @@ TEST(FaultLongTempPath, TheDerivedNameTheGeneratedNameOrAClearCode)
         DWORD code;
     };
     const Case cases[] = {
-        {246, &demo, 0},                          // the derived name
-        {252, &demo, ERROR_BUFFER_OVERFLOW},      // neither name fits
-        {246, &longName, 0},                      // derived name too long: generated name
+        {246, &demo, 0},  // the derived name
+        {252, &demo, ERROR_BUFFER_OVERFLOW},  // neither name fits
+        {246, &longName, 0},  // derived name too long: generated name
         {247, &longName, ERROR_BUFFER_OVERFLOW},
         // Wine's GetTempPathA fails from MAX_PATH characters on (Windows would return 260
         // characters, which setup refuses with 111, and the length needed beyond that, which
@@ -302,7 +305,7 @@ TEST(FaultLongTempPath, TheDerivedNameTheGeneratedNameOrAClearCode)
         std::string temp = longDir(top, c.length);
         ASSERT_EQ(temp.size() + 1, c.length);
         std::string what = "directory of " + std::to_string(c.length) + " characters, "
-                         + c.exe->substr(c.exe->rfind('\\') + 1);
+            + c.exe->substr(c.exe->rfind('\\') + 1);
         expectOutcome(setupRun(*c.exe, installArgs(), temp), c.code, temp, what);
     }
 }

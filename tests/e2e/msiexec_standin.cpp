@@ -27,10 +27,7 @@ static const wchar_t* afterProgramName(const wchar_t* line)
     return *line == L' ' ? line + 1 : line;
 }
 
-static DWORD lastErrorOf(BOOL ok)
-{
-    return ok ? 0 : GetLastError();
-}
+static DWORD lastErrorOf(BOOL ok) { return ok ? 0 : GetLastError(); }
 
 static DWORD tryOpen(const wchar_t* path, DWORD access)
 {
@@ -45,8 +42,8 @@ static DWORD tryOpen(const wchar_t* path, DWORD access)
 
 static DWORD tryRead(const wchar_t* path)
 {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE file =
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return GetLastError();
     }
@@ -96,8 +93,8 @@ static HANDLE unelevatedToken()
     SID_AND_ATTRIBUTES disabled = {admins, 0};
     HANDLE own = nullptr, restricted = nullptr;
     if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size)
-        && OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY,
-                            &own)) {
+        && OpenProcessToken(GetCurrentProcess(),
+                            TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY, &own)) {
         CreateRestrictedToken(own, DISABLE_MAX_PRIVILEGE, 1, &disabled, 0, nullptr, 0, nullptr,
                               &restricted);
     }
@@ -120,8 +117,8 @@ static void probeUnelevated(const wchar_t* report)
     PROCESS_INFORMATION pi = {};
     wchar_t* line = _wcsdup(GetCommandLineW());
     BOOL started = token != nullptr && GetModuleFileNameW(nullptr, exe, MAX_PATH) - 1 < MAX_PATH - 1
-                   && CreateProcessAsUserW(token, exe, line, nullptr, nullptr, FALSE, 0, nullptr,
-                                           nullptr, &si, &pi);
+        && CreateProcessAsUserW(token, exe, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                                &pi);
     if (started) {
         WaitForSingleObject(pi.hProcess, 60000);
         CloseHandle(pi.hThread);
@@ -155,8 +152,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
         if (file != INVALID_HANDLE_VALUE) {
             const wchar_t* params = afterProgramName(GetCommandLineW());
             DWORD written = 0;
-            WriteFile(file, params, static_cast<DWORD>(wcslen(params) * sizeof(wchar_t)),
-                      &written, nullptr);
+            WriteFile(file, params, static_cast<DWORD>(wcslen(params) * sizeof(wchar_t)), &written,
+                      nullptr);
             CloseHandle(file);
         }
     }

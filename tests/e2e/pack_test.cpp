@@ -25,7 +25,8 @@ BOOL CALLBACK onLanguage(HMODULE module, LPCSTR type, LPCSTR name, WORD language
     HRSRC found = FindResourceExA(module, type, name, language);
     const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
     std::string key = resName(type) + "/" + resName(name) + "/" + std::to_string(language);
-    (*reinterpret_cast<Tree*>(tree))[key].assign(data ? data : "", data ? SizeofResource(module, found) : 0);
+    (*reinterpret_cast<Tree*>(tree))[key].assign(data ? data : "",
+                                                 data ? SizeofResource(module, found) : 0);
     return TRUE;
 }
 
@@ -62,7 +63,7 @@ DWORD installQuietly(const std::string& exe, const std::string& args, const std:
     return runQuiet(o);
 }
 
-} // namespace
+}  // namespace
 
 TEST(Pack, RepackingReplacesOnlyThePayloadWithTheXzProgramsBytes)
 {
@@ -71,7 +72,8 @@ TEST(Pack, RepackingReplacesOnlyThePayloadWithTheXzProgramsBytes)
     Tree demo = resources(variantExe("demo")), repacked = resources(variantExe("repacked"));
     ASSERT_EQ(demo.count(payloadKey), 1u);
     ASSERT_EQ(repacked.count(payloadKey), 1u);
-    EXPECT_TRUE(demo[payloadKey] == readFile(g_paths["demo.xz"])) << "the build's payload differs from xz's";
+    EXPECT_TRUE(demo[payloadKey] == readFile(g_paths["demo.xz"]))
+        << "the build's payload differs from xz's";
     EXPECT_TRUE(repacked[payloadKey] == readFile(g_paths["not-msi.xz"])) << "differs from xz's";
     demo.erase(payloadKey);
     repacked.erase(payloadKey);
@@ -80,7 +82,8 @@ TEST(Pack, RepackingReplacesOnlyThePayloadWithTheXzProgramsBytes)
 
     for (const std::string& exe : {variantExe("demo"), variantExe("repacked")}) {
         DWORD header = 0, computed = 0;
-        ASSERT_EQ(MapFileAndCheckSumA(exe.c_str(), &header, &computed), static_cast<DWORD>(CHECKSUM_SUCCESS));
+        ASSERT_EQ(MapFileAndCheckSumA(exe.c_str(), &header, &computed),
+                  static_cast<DWORD>(CHECKSUM_SUCCESS));
         EXPECT_EQ(header, computed) << exe;
     }
 
@@ -91,7 +94,8 @@ TEST(Pack, RepackingReplacesOnlyThePayloadWithTheXzProgramsBytes)
     o.cwd = cwd;
     o.env = {{"VORLANE_AUTOUPDATE_INSTALLDIR", kUnset}};
     EXPECT_EQ(runQuiet(o), 0u);
-    EXPECT_TRUE(readFile(cwd + "\\setup.msi") == readFile(g_paths["not-msi"])) << "decodes to another package";
+    EXPECT_TRUE(readFile(cwd + "\\setup.msi") == readFile(g_paths["not-msi"]))
+        << "decodes to another package";
 }
 
 TEST(Pack, ABrandedSetupShowsTheProductsIdentityAndStillInstalls)
@@ -103,8 +107,9 @@ TEST(Pack, ABrandedSetupShowsTheProductsIdentityAndStillInstalls)
     ASSERT_NE(fixed, nullptr);
     EXPECT_EQ(fixed->dwFileVersionMS, 0x00020003u);
     EXPECT_EQ(fixed->dwFileVersionLS, 0x00040000u);
-    const std::pair<const char*, const char*> strings[] = {
-        {"ProductName", "Acme Widget Studio"}, {"FileVersion", "2.3.4.0"}, {"CompanyName", "Acme Tools GmbH"}};
+    const std::pair<const char*, const char*> strings[] = {{"ProductName", "Acme Widget Studio"},
+                                                           {"FileVersion", "2.3.4.0"},
+                                                           {"CompanyName", "Acme Tools GmbH"}};
     for (const auto& s : strings) {
         auto value = static_cast<const char*>(
             versionValue(info, std::string("\\StringFileInfo\\040904B0\\") + s.first));
@@ -113,7 +118,8 @@ TEST(Pack, ABrandedSetupShowsTheProductsIdentityAndStillInstalls)
     }
     Tree tree = resources(exe);
     EXPECT_EQ(tree.count("#14/#1/1033"), 1u) << "the icon group";
-    EXPECT_EQ(tree.count("#3/#1/1033") + tree.count("#3/#2/1033"), 2u) << "the package's two icon images";
+    EXPECT_EQ(tree.count("#3/#1/1033") + tree.count("#3/#2/1033"), 2u)
+        << "the package's two icon images";
 
     std::string temp = scratch.dir("branded"), dir = "C:\\Acme Branded";
     scratch.own(dir);
@@ -127,22 +133,25 @@ TEST(Pack, ABrandedSetupShowsTheProductsIdentityAndStillInstalls)
 TEST(Pack, StoredCabinetsInstallThePackagesFiles)
 {
     Scratch scratch;
-    std::string temp = scratch.dir("stored"), dir = scratch.own("C:\\Cabinet Sample"), cabs = g_paths["cabinets"];
+    std::string temp = scratch.dir("stored"), dir = scratch.own("C:\\Cabinet Sample"),
+                cabs = g_paths["cabinets"];
     RunOptions pack;
     pack.exe = g_paths["setup-pack.exe"];
-    pack.args = "--store-cabinets \"" + g_paths["setup-stub.exe"] + "\" \"" + cabs + "\\cabinets.msi\" \"" + temp +
-                "\\setup.exe\"";
+    pack.args = "--store-cabinets \"" + g_paths["setup-stub.exe"] + "\" \"" + cabs
+        + "\\cabinets.msi\" \"" + temp + "\\setup.exe\"";
     pack.setupRun = false;
     ASSERT_EQ(runQuiet(pack), 0u);
     for (const std::string& exe : {variantExe("stored"), temp + "\\setup.exe"}) {
         SCOPED_TRACE(exe);
         removeTree(dir);
         EXPECT_EQ(installQuietly(exe, "CABS_INSTALLDIR=\"" + dir + "\"", temp), 0u);
-        const std::pair<const char*, const char*> files[] = {
-            {"lines.txt", "lines.txt"}, {"acme.ico", "acme.ico"}, {"icons\\other.ico", "other.ico"}};
+        const std::pair<const char*, const char*> files[] = {{"lines.txt", "lines.txt"},
+                                                             {"acme.ico", "acme.ico"},
+                                                             {"icons\\other.ico", "other.ico"}};
         for (const auto& f : files) {
             std::string installed = readFile(dir + "\\" + f.first);
-            EXPECT_TRUE(!installed.empty() && installed == readFile(cabs + "\\" + f.second)) << f.first;
+            EXPECT_TRUE(!installed.empty() && installed == readFile(cabs + "\\" + f.second))
+                << f.first;
         }
         RunOptions remove;
         remove.exe = "C:\\windows\\system32\\msiexec.exe";
@@ -167,7 +176,9 @@ TEST(Pack, WithoutTheQuestionNothingIsAskedAndNothingElseChanged)
             continue;
         }
         ++blocks;
-        auto block = [](const std::string& b) { return reinterpret_cast<const uint16_t*>(b.data()); };
+        auto block = [](const std::string& b) {
+            return reinterpret_cast<const uint16_t*>(b.data());
+        };
         for (unsigned index = 0; index < 16; ++index) {
             size_t n = 0, m = 0;
             const uint16_t* a = setup_stringInBlock(block(bytes), bytes.size() / 2, index, &n);
@@ -176,7 +187,8 @@ TEST(Pack, WithoutTheQuestionNothingIsAskedAndNothingElseChanged)
                 EXPECT_TRUE(a != nullptr && b == nullptr) << key;
             } else {
                 EXPECT_TRUE(n == m && (a == nullptr) == (b == nullptr)
-                            && (a == nullptr || std::equal(a, a + n, b))) << key << " " << index;
+                            && (a == nullptr || std::equal(a, a + n, b)))
+                    << key << " " << index;
             }
         }
     }

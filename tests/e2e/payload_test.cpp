@@ -20,17 +20,14 @@ RunOptions setupRun(const std::string& variant, const std::string& args, const s
     return o;
 }
 
-std::string demoMsi()
-{
-    return readFile(g_paths["demo.msi"]);
-}
+std::string demoMsi() { return readFile(g_paths["demo.msi"]); }
 
 void expectInstalled(const std::string& dir)
 {
     EXPECT_TRUE(fileExists(dir + "\\readme.txt")) << "nothing installed in " << dir;
 }
 
-} // namespace
+}  // namespace
 
 // The real installer reads the package through the lock, in both routes: the user's
 // temporary directory, and the elevated run's folder of its own.
@@ -69,9 +66,10 @@ TEST(Payload, AMultiBlockPayloadInstalls)
     Scratch scratch;
     std::string temp = scratch.dir("multiblock");
     std::string dir = scratch.own("C:\\Multi Block");
-    EXPECT_EQ(runQuiet(setupRun("multiblock",
-                                "--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Multi Block\"", temp)),
-              0u);
+    EXPECT_EQ(
+        runQuiet(setupRun("multiblock",
+                          "--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Multi Block\"", temp)),
+        0u);
     expectInstalled(dir);
     EXPECT_TRUE(listFiles(temp).empty());
 }
@@ -102,8 +100,8 @@ TEST(Payload, AnExistingPackageIsLeftAloneAndAGeneratedNameUsed)
 {
     Scratch scratch;
     std::string cwd = scratch.dir("existing");
-    HANDLE file = CreateFileA((cwd + "\\setup.msi").c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_NEW, 0, nullptr);
+    HANDLE file = CreateFileA((cwd + "\\setup.msi").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     DWORD written = 0;
     WriteFile(file, "keep me", 7, &written, nullptr);
@@ -121,7 +119,7 @@ TEST(Payload, BrokenPayloadsFailWithTheirCodeAndLeaveNothing)
 {
     Scratch scratch;
     const std::pair<const char*, DWORD> cases[] = {
-        {"flip", ERROR_WRITE_FAULT},      // corrupt data
+        {"flip", ERROR_WRITE_FAULT},  // corrupt data
         {"truncate", ERROR_WRITE_FAULT},  // the stream ends early: not a success
         // The same in a payload of blocks, met by a thread other than the first one's.
         {"multiblock-flip3", ERROR_WRITE_FAULT},
@@ -135,7 +133,8 @@ TEST(Payload, BrokenPayloadsFailWithTheirCodeAndLeaveNothing)
         Dialog dialog;
         EXPECT_EQ(runThroughDialog(setupRun(c.first, "", temp), &dialog), 0u) << c.first;
         EXPECT_NE(dialog.text.find("error " + std::to_string(c.second) + " in file setup"),
-                  std::string::npos) << dialog.text;
+                  std::string::npos)
+            << dialog.text;
         EXPECT_TRUE(listFiles(temp).empty()) << c.first << " left a file";
     }
 }
@@ -178,7 +177,8 @@ TEST(Payload, APlantedMsiexecIsNotRun)
     ASSERT_TRUE(copyFile(g_bin + "\\..\\msiexec_standin.exe", dir + "\\msiexec.exe"));
     std::string log = dir + "\\planted-ran.txt";
     std::string target = scratch.own("C:\\Planted") + "\\Demo";
-    RunOptions o = setupRun("demo", "--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"" + target + "\"", dir);
+    RunOptions o =
+        setupRun("demo", "--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"" + target + "\"", dir);
     o.exe = exe;
     o.env.push_back({"VORLANE_STANDIN_LOG", log});
     EXPECT_EQ(runQuiet(o), 0u);
@@ -209,8 +209,8 @@ struct StandInRun {
     bool dialogShown;
     std::string dialogText;
     std::string params;
-    Probe probe;        // what the stand-in could do to the package while it ran
-    bool progress;      // whether setup showed its progress window
+    Probe probe;  // what the stand-in could do to the package while it ran
+    bool progress;  // whether setup showed its progress window
     std::string progressTitle;
 };
 
@@ -244,7 +244,7 @@ StandInRun runWithStandIn(const std::string& args, DWORD installerCode, const st
     return result;
 }
 
-} // namespace
+}  // namespace
 
 TEST(StandIn, TheInstallerGetsTheExactParameterText)
 {
@@ -253,7 +253,8 @@ TEST(StandIn, TheInstallerGetsTheExactParameterText)
     StandInRun run = runWithStandIn("--quiet /qn FOO=1 \"C:\\A B\"", 0, temp);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_FALSE(run.dialogShown);
-    std::string expected = "/i \"" + temp + "\\setup.msi\" REINSTALLMODE=amus /qn FOO=1 \"C:\\A B\"";
+    std::string expected =
+        "/i \"" + temp + "\\setup.msi\" REINSTALLMODE=amus /qn FOO=1 \"C:\\A B\"";
     EXPECT_EQ(run.params, expected);
     EXPECT_TRUE(listFiles(temp).empty());
 
@@ -300,8 +301,9 @@ TEST(StandIn, AnElevatedRunWritesIntoANewFolderOfItsOwn)
         EXPECT_EQ(run.probe.own, "write=32 rename=32 delete=32 read=0 progress=0");
         // The folder's access list keeps an unelevated process out altogether; Wine does not
         // enforce access lists, so there only the lock refuses it.
-        EXPECT_EQ(run.probe.unelevated, underWine() ? "write=32 rename=32 delete=32 read=0 progress=0"
-                                                   : "write=5 rename=5 delete=5 read=5 progress=0");
+        EXPECT_EQ(run.probe.unelevated,
+                  underWine() ? "write=32 rename=32 delete=32 read=0 progress=0"
+                              : "write=5 rename=5 delete=5 read=5 progress=0");
         ASSERT_EQ(run.params.compare(0, prefix.size(), prefix), 0) << run.params;
         std::string folder = run.params.substr(prefix.size(), 16);
         EXPECT_EQ(folder.find_first_not_of("0123456789abcdef"), std::string::npos) << folder;
@@ -331,7 +333,8 @@ TEST(StandIn, InstallerExitCodesReachTheCaller)
         EXPECT_EQ(shown.exitCode, failure ? 0u : code) << code;
         if (failure) {
             EXPECT_NE(shown.dialogText.find("error " + std::to_string(code) + " in file setup"),
-                      std::string::npos) << shown.dialogText;
+                      std::string::npos)
+                << shown.dialogText;
             EXPECT_NE(lineFeeds(shown.dialogText).find(lineFeeds(systemText(code))),
                       std::string::npos);
         }
@@ -374,7 +377,7 @@ void expectCodePage1252()
     EXPECT_EQ(GetACP(), 1252u) << "these cases are about names outside code page 1252";
 }
 
-} // namespace
+}  // namespace
 
 TEST(StandInCodePage, PathsAndArgumentsOutsideTheCodePageReachTheInstallerExactly)
 {
@@ -382,10 +385,11 @@ TEST(StandInCodePage, PathsAndArgumentsOutsideTheCodePageReachTheInstallerExactl
     Scratch scratch;
     for (const char* name : kNamesOutside1252) {
         std::string temp = scratch.dir(name);
-        StandInRun run = runWithStandIn(std::string("--quiet /qn ") + kArgumentOutside1252, 0, temp);
+        StandInRun run =
+            runWithStandIn(std::string("--quiet /qn ") + kArgumentOutside1252, 0, temp);
         EXPECT_EQ(run.exitCode, 0u) << name;
-        EXPECT_EQ(run.params, "/i \"" + temp + "\\setup.msi\" REINSTALLMODE=amus /qn "
-                              + kArgumentOutside1252);
+        EXPECT_EQ(run.params,
+                  "/i \"" + temp + "\\setup.msi\" REINSTALLMODE=amus /qn " + kArgumentOutside1252);
         // The installer could read the package by the path it was given.
         EXPECT_NE(run.probe.own.find("read=0"), std::string::npos) << run.probe.own;
         EXPECT_TRUE(listFiles(temp).empty()) << name;
@@ -398,8 +402,8 @@ TEST(Payload, InstallsFromATemporaryDirectoryOutsideTheCodePage)
     Scratch scratch;
     std::string temp = scratch.dir(kNamesOutside1252[0]);
     std::string dir = scratch.own(u8"C:\\Ζωή Demo");
-    EXPECT_EQ(runQuiet(setupRun("demo", u8"--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Ζωή Demo\"",
-                                temp)),
+    EXPECT_EQ(runQuiet(setupRun(
+                  "demo", u8"--quiet /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Ζωή Demo\"", temp)),
               0u);
     expectInstalled(dir);
     EXPECT_TRUE(listFiles(temp).empty());
@@ -423,7 +427,7 @@ TEST(Payload, ARunNobodySeesAsksNothingShowsNothingAndEndsWithItsCode)
         RunOptions o = setupRun(variant, "", temp);
         o.exe = g_bin + "\\..\\station.exe";
         o.args = "\"" + report + "\" \"" + variantExe(variant)
-               + "\" /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Unseen Demo\"";
+            + "\" /qn VORLANE_AUTOUPDATE_INSTALLDIR=\"C:\\Unseen Demo\"";
         o.setupRun = false;
         DWORD code = runQuiet(o);
         EXPECT_EQ(readFile(report), "visible=0 dialogs=0");
@@ -464,10 +468,11 @@ std::string demoInstallSource()
     char source[MAX_PATH + 1] = {};
     DWORD n = sizeof source;
     return MsiGetProductInfoA(kDemoProductCode, INSTALLPROPERTY_INSTALLSOURCE, source, &n) == 0
-        ? source : "";
+        ? source
+        : "";
 }
 
-} // namespace
+}  // namespace
 
 // Intune and Configuration Manager: a silent install with the installer's log, found by its
 // ProductCode, and removed by it.

@@ -14,7 +14,8 @@ using namespace e2e;
 
 namespace {
 
-const char kErrorTemplate[] = "%1!s! has encountered error %2!d! in file %3!s! at line %4!d!:\n\n%5!s!";
+const char kErrorTemplate[] =
+    "%1!s! has encountered error %2!d! in file %3!s! at line %4!d!:\n\n%5!s!";
 
 // A missing RCDATA 12 is the failure these builds report: the type is not there at all.
 constexpr DWORD kNoPayload = ERROR_RESOURCE_TYPE_NOT_FOUND;
@@ -34,8 +35,8 @@ void expectErrorDialog(const Dialog& shown, const std::string& program, DWORD co
     EXPECT_FALSE(shown.yesNo);
     Dialog dialog = shown;
     dialog.text = lineFeeds(shown.text);
-    std::string prefix = program + " has encountered error " + std::to_string(code)
-                       + " in file setup at line ";
+    std::string prefix =
+        program + " has encountered error " + std::to_string(code) + " in file setup at line ";
     std::smatch m;
     std::regex pattern("(\\d+):\n\n");
     ASSERT_EQ(dialog.text.compare(0, prefix.size(), prefix), 0) << dialog.text;
@@ -45,11 +46,11 @@ void expectErrorDialog(const Dialog& shown, const std::string& program, DWORD co
     EXPECT_EQ(rest.substr(m.length(0)), lineFeeds(systemText(code)));
 }
 
-} // namespace
+}  // namespace
 
 extern std::string g_product;
 
-class Resources : public testing::TestWithParam<std::string> {};
+class Resources : public testing::TestWithParam<std::string> { };
 
 TEST_P(Resources, StringTableManifestAndVersion)
 {
@@ -72,21 +73,28 @@ TEST_P(Resources, StringTableManifestAndVersion)
                          SizeofResource(module, found));
     EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"),
               std::string::npos);
-    EXPECT_TRUE(std::regex_search(manifest, std::regex(
-        "<assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" "
-        "version=\"6.0.0.0\"\\s+processorArchitecture=\"\\*\" "
-        "publicKeyToken=\"6595b64144ccf1df\" language=\"\\*\"/>")));
+    EXPECT_TRUE(std::regex_search(
+        manifest,
+        std::regex("<assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\" "
+                   "version=\"6.0.0.0\"\\s+processorArchitecture=\"\\*\" "
+                   "publicKeyToken=\"6595b64144ccf1df\" language=\"\\*\"/>")));
     // Windows Vista, 7, 8, 8.1 and 10/11; per-monitor DPI awareness, with the older forms.
-    for (const char* os : {"e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
-                           "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
-                           "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
-        EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"{") + os + "}\"/>"), std::string::npos)
+    for (const char* os :
+         {"e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
+          "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
+          "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
+        EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"{") + os + "}\"/>"),
+                  std::string::npos)
             << os;
     }
-    EXPECT_NE(manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">"
-                            "true/pm</dpiAware>"), std::string::npos);
-    EXPECT_NE(manifest.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
-                            "PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+    EXPECT_NE(
+        manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">"
+                      "true/pm</dpiAware>"),
+        std::string::npos);
+    EXPECT_NE(manifest.find(
+                  "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                  "PerMonitorV2, PerMonitor</dpiAwareness>"),
+              std::string::npos);
     FreeLibrary(module);
 
     std::string info = versionInfo(exe);
@@ -101,9 +109,13 @@ TEST_P(Resources, StringTableManifestAndVersion)
     EXPECT_EQ(translation[0], 0x0409);
     EXPECT_EQ(translation[1], 0x04E4);
     const std::pair<const char*, const char*> strings[] = {
-        {"FileVersion", "1.1.0.0"}, {"ProductVersion", "1.1.0.0"}, {"InternalName", "setup"},
-        {"OriginalFilename", "setup.exe"}, {"CompanyName", "Vorlane"},
-        {"ProductName", "Vorlane"}, {"FileDescription", "Vorlane Setup"},
+        {"FileVersion", "1.1.0.0"},
+        {"ProductVersion", "1.1.0.0"},
+        {"InternalName", "setup"},
+        {"OriginalFilename", "setup.exe"},
+        {"CompanyName", "Vorlane"},
+        {"ProductName", "Vorlane"},
+        {"FileDescription", "Vorlane Setup"},
     };
     for (const auto& s : strings) {
         auto value = static_cast<const char*>(
@@ -172,7 +184,8 @@ TEST(ErrorReport, QuietShowsNothingAndExitsWithTheCode)
     // --quiet is a switch only at the front of the pass-through text.
     Dialog dialog;
     EXPECT_EQ(runThroughDialog(options(variantExe("nopayload"), "--allow-elevation --quiet", temp),
-                               &dialog), 0u);
+                               &dialog),
+              0u);
 }
 
 TEST(ErrorReport, CaptionIsTheProgramNameOfTheCopy)
@@ -180,7 +193,9 @@ TEST(ErrorReport, CaptionIsTheProgramNameOfTheCopy)
     Scratch scratch;
     std::string dir = scratch.dir("renamed");
     const std::pair<const char*, const char*> names[] = {
-        {"Setup.EXE", "Setup"}, {"tool.msi.exe", "tool.msi"}, {"installer", "installer"},
+        {"Setup.EXE", "Setup"},
+        {"tool.msi.exe", "tool.msi"},
+        {"installer", "installer"},
     };
     for (const auto& name : names) {
         std::string exe = dir + "\\" + name.first;
@@ -224,14 +239,16 @@ TEST(UserLanguage, GermanAsksAndReportsInGerman)
     std::string question;
     std::string report = runInUserLanguage(0x0407, 1252, "german", &question);
     if (g_wow64) {
-        EXPECT_EQ(question,
+        EXPECT_EQ(
+            question,
             "Diese Datei ist die x86-Version (32-Bit), und die ausgeführte Windows-Version ist x64 "
             "(64-Bit). Es wird empfohlen, die x64-Version (64-Bit) des Programms zu installieren."
             "\n\nTrotzdem fortfahren?");
     }
-    EXPECT_TRUE(std::regex_match(report, std::regex(
-        "Bei setup ist der Fehler " + std::to_string(kNoPayload)
-        + " in der Datei setup in Zeile [1-9][0-9]* aufgetreten:\n\n[^\n][\\s\\S]*")))
+    EXPECT_TRUE(std::regex_match(
+        report,
+        std::regex("Bei setup ist der Fehler " + std::to_string(kNoPayload)
+                   + " in der Datei setup in Zeile [1-9][0-9]* aufgetreten:\n\n[^\n][\\s\\S]*")))
         << report;
 }
 
@@ -242,9 +259,11 @@ TEST(UserLanguage, JapaneseOnCodePage1252GetsJapaneseInUtf8)
     std::string question;
     std::string report = runInUserLanguage(0x0411, 1252, "japanese", &question);
     if (g_wow64) {
-        EXPECT_EQ(question, u8"このファイルは x86 (32 ビット) 版ですが、実行中の Windows は x64 (64 ビット) 版です。"
-                            u8"x64 (64 ビット) 版のプログラムをインストールすることをお勧めします。\n\n"
-                            u8"このまま続行しますか?");
+        EXPECT_EQ(question,
+                  u8"このファイルは x86 (32 ビット) 版ですが、実行中の Windows は x64 (64 ビット) "
+                  u8"版です。"
+                  u8"x64 (64 ビット) 版のプログラムをインストールすることをお勧めします。\n\n"
+                  u8"このまま続行しますか?");
     }
     EXPECT_EQ(report.rfind(u8"setup で、ファイル setup の ", 0), 0u) << report;
 }
@@ -288,8 +307,8 @@ TEST(Languages, EveryTextFitsItsCodePageAndTheTemplateKeepsItsInserts)
     HMODULE module = LoadLibraryExA(variantExe("demo").c_str(), nullptr,
                                     LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(module, nullptr);
-    const LANGID languages[] = {0x0409, 0x0407, 0x040C, 0x0C0A, 0x0410, 0x0416, 0x0413, 0x0415,
-                                0x0419, 0x041F, 0x0411, 0x0412, 0x0804, 0x0404};
+    const LANGID languages[] = {0x0409, 0x0407, 0x040C, 0x0C0A, 0x0410, 0x0416, 0x0413,
+                                0x0415, 0x0419, 0x041F, 0x0411, 0x0412, 0x0804, 0x0404};
     for (LANGID language : languages) {
         HRSRC found = FindResourceExW(module, reinterpret_cast<LPCWSTR>(RT_STRING),
                                       MAKEINTRESOURCEW(1), language);
@@ -298,7 +317,8 @@ TEST(Languages, EveryTextFitsItsCodePageAndTheTemplateKeepsItsInserts)
         DWORD codePage = 0;
         ASSERT_GT(GetLocaleInfoW(MAKELCID(language, SORT_DEFAULT),
                                  LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
-                                 reinterpret_cast<LPWSTR>(&codePage), 2), 0);
+                                 reinterpret_cast<LPWSTR>(&codePage), 2),
+                  0);
         for (unsigned id : {2u, 4u}) {
             size_t n = 0;
             auto text = reinterpret_cast<const wchar_t*>(

@@ -44,7 +44,7 @@ wchar_t* programLine(const wchar_t* program)
     return _wcsdup(rest != nullptr ? rest : program);
 }
 
-} // namespace
+}  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
@@ -77,8 +77,8 @@ int wmain(int argc, wchar_t** argv)
     si.cb = sizeof si;
     si.lpDesktop = desktopName;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, programLine(argv[2]), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &si, &pi)) {
+    if (!CreateProcessW(nullptr, programLine(argv[2]), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &si, &pi)) {
         fprintf(stderr, "station: cannot start the program: error %lu\n", GetLastError());
         return 1;
     }

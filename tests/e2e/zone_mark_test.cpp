@@ -16,11 +16,12 @@ TEST(ZoneMark, XzdecCarriesTheMarkOnWhereTheVolumeKeepsStreams)
     std::string dir = scratch.dir("zone-mark");
     std::string exe = dir + "\\setup.exe";
     ASSERT_TRUE(copyFile(variantExe("demo"), exe));
-    const std::string mark = "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://example.com/setup.exe\r\n";
+    const std::string mark =
+        "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=https://example.com/setup.exe\r\n";
     ASSERT_TRUE(writeFile(exe + ":Zone.Identifier", mark));
     DWORD flags = 0;
-    ASSERT_TRUE(GetVolumeInformationW(widen(dir.substr(0, 3)).c_str(), nullptr, 0, nullptr,
-                                      nullptr, &flags, nullptr, 0));
+    ASSERT_TRUE(GetVolumeInformationW(widen(dir.substr(0, 3)).c_str(), nullptr, 0, nullptr, nullptr,
+                                      &flags, nullptr, 0));
     bool streams = (flags & FILE_NAMED_STREAMS) != 0;
 
     RunOptions o;

@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         return 0;
     }
-    if (needed != 0 || header.compressedFolders > header.folders || (header.types >> 4) != 0 ||
-        (header.folders > 0 && header.types == 0)) {
+    if (needed != 0 || header.compressedFolders > header.folders || (header.types >> 4) != 0
+        || (header.folders > 0 && header.types == 0)) {
         abort();
     }
     return 0;

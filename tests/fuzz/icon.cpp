@@ -20,8 +20,9 @@ bool sameImages(const std::vector<pack_IconImage>& a, const std::vector<pack_Ico
         return false;
     }
     for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i].width != b[i].width || a[i].height != b[i].height || a[i].colors != b[i].colors ||
-            a[i].planes != b[i].planes || a[i].bitCount != b[i].bitCount || a[i].data != b[i].data) {
+        if (a[i].width != b[i].width || a[i].height != b[i].height || a[i].colors != b[i].colors
+            || a[i].planes != b[i].planes || a[i].bitCount != b[i].bitCount
+            || a[i].data != b[i].data) {
             return false;
         }
     }
@@ -52,13 +53,13 @@ void checkVersionRecord(const pack_Bytes& input)
     if (built.size() > 0xFFFF) {
         return;  // more text than a record holds; setup-pack bounds what it writes
     }
-    if (!pack_readVersionRecord(built, &again).empty() || again.strings != info.strings ||
-        !std::equal(info.fileVersion, info.fileVersion + 4, again.fileVersion)) {
+    if (!pack_readVersionRecord(built, &again).empty() || again.strings != info.strings
+        || !std::equal(info.fileVersion, info.fileVersion + 4, again.fileVersion)) {
         abort();
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -23,13 +23,15 @@ uint64_t dataTotal(const pack_Bytes& file, size_t* count)
 {
     pack_Image image;
     std::vector<pack_Resource> resources;
-    if (!pack_readImage(file, &image).empty() || !pack_readResources(file, image, &resources).empty()) {
+    if (!pack_readImage(file, &image).empty()
+        || !pack_readResources(file, image, &resources).empty()) {
         abort();
     }
     uint64_t total = 0;
     *count = 0;
     for (const pack_Resource& r : resources) {
-        bool payload = !r.type.isName && r.type.id == kPackRtRcdata && !r.name.isName && r.name.id == kPackPayloadId;
+        bool payload = !r.type.isName && r.type.id == kPackRtRcdata && !r.name.isName
+            && r.name.id == kPackPayloadId;
         if (!payload) {
             total += r.data.size();
             ++*count;
@@ -53,7 +55,7 @@ pack_Bytes located(const pack_Bytes& file)
     return pack_Bytes(file.begin() + at, file.begin() + at + size);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -23,7 +23,7 @@ pack_Bytes textOf(const uint16_t* block, size_t units, unsigned index)
     return text != nullptr ? pack_Bytes(bytes, bytes + 2 * length) : pack_Bytes();
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

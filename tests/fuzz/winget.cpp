@@ -72,7 +72,7 @@ std::string normalised(const std::string& text)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -16,8 +16,8 @@ std::wstring widen(const std::string& utf8)
 
 std::string utf8(const std::wstring& wide)
 {
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                0, nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                nullptr, nullptr);
     std::string text(n, '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &text[0], n,
                         nullptr, nullptr);
@@ -81,14 +81,14 @@ std::string readFile(const std::string& path)
 
 bool writeFile(const std::string& path, const std::string& data)
 {
-    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                              nullptr);
+    HANDLE file =
+        CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
     DWORD written = 0;
     bool ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr)
-           && written == data.size();
+        && written == data.size();
     return CloseHandle(file) && ok;
 }
 
@@ -148,7 +148,8 @@ std::string binaryDir()
 std::string inBuild(const std::string& path)
 {
     const std::string built = VORLANE_BINARY_DIR;
-    return path.compare(0, built.size(), built) == 0 ? binaryDir() + path.substr(built.size()) : path;
+    return path.compare(0, built.size(), built) == 0 ? binaryDir() + path.substr(built.size())
+                                                     : path;
 }
 
 bool underWine()
@@ -157,4 +158,4 @@ bool underWine()
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-} // namespace support
+}  // namespace support

@@ -11,12 +11,12 @@ namespace support {
 std::wstring widen(const std::string& utf8);
 std::string utf8(const std::wstring& wide);
 
-std::string tempDir();                                 // %TEMP%, with a trailing backslash
-std::string makeScratchDir(const std::string& name);   // fresh and empty, under tempDir()
+std::string tempDir();  // %TEMP%, with a trailing backslash
+std::string makeScratchDir(const std::string& name);  // fresh and empty, under tempDir()
 bool fileExists(const std::string& path);
 // Names in dir matching the pattern, "." and ".." left out, sorted.
 std::vector<std::string> listFiles(const std::string& dir, const std::string& pattern = "*");
-std::string readFile(const std::string& path);         // "" when it cannot be read
+std::string readFile(const std::string& path);  // "" when it cannot be read
 bool writeFile(const std::string& path, const std::string& data);
 bool copyFile(const std::string& from, const std::string& to);
 void removeTree(const std::string& dir);
@@ -52,4 +52,4 @@ std::string inBuild(const std::string& path);
 // for the cases where Wine does not enforce what Windows does.
 bool underWine();
 
-} // namespace support
+}  // namespace support

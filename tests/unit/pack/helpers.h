@@ -28,14 +28,15 @@ inline pack_Bytes readFile(const fs::path& path)
 
 inline void writeFile(const fs::path& path, const pack_Bytes& bytes)
 {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 // What the xz program makes of the package, with the threads option given.
 inline pack_Bytes xzProgram(const fs::path& package, const char* threads = "-T1")
 {
-    std::string command = std::string("xz --format=xz --check=crc64 -9 ") + threads + " -c '" +
-                          package.string() + "'";
+    std::string command = std::string("xz --format=xz --check=crc64 -9 ") + threads + " -c '"
+        + package.string() + "'";
     FILE* pipe = popen(command.c_str(), "r");
     pack_Bytes out;
     for (int c; pipe != nullptr && (c = fgetc(pipe)) != EOF;) {
@@ -81,8 +82,8 @@ class SetupPack : public testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = fs::path(VORLANE_BINARY_DIR) / "pack-test" /
-               testing::UnitTest::GetInstance()->current_test_info()->name();
+        dir_ = fs::path(VORLANE_BINARY_DIR) / "pack-test"
+            / testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -91,4 +92,4 @@ protected:
     fs::path dir_;
 };
 
-} // namespace packtest
+}  // namespace packtest

@@ -25,8 +25,9 @@ std::wstring generate(std::mt19937& rng)
 {
     static const wchar_t letters[] = L"\"= \tab";
     static const wchar_t* const pieces[] = {
-        L"\"", L"=", L" ", L"  ", L"\t", L"a", L"b c", L"\"\"", L"\"a b\"",
-        L"x=\"a=\"b c\"\"", L"\"C:\\P F\"", L"P=\"a b\"",
+        L"\"",          L"=",         L" ",    L"  ",      L"\t",
+        L"a",           L"b c",       L"\"\"", L"\"a b\"", L"x=\"a=\"b c\"\"",
+        L"\"C:\\P F\"", L"P=\"a b\"",
     };
     std::wstring text;
     int length = static_cast<int>(rng() % 24);
@@ -51,8 +52,8 @@ TEST(RebuildProperty, KeepsEveryArgumentWholeOverGeneratedTexts)
         std::string broken = args_props::check(text, out);
         if (!broken.empty()) {
             ++failures;
-            ADD_FAILURE() << broken << "\n  text [" << narrow(text) << "]\n  out  ["
-                          << narrow(out) << "]";
+            ADD_FAILURE() << broken << "\n  text [" << narrow(text) << "]\n  out  [" << narrow(out)
+                          << "]";
         }
     }
 }

@@ -90,8 +90,8 @@ inline bool matchesFrom(const std::vector<Token>& tokens, size_t i, const std::w
         size_t end = pos + piece.size();
         bool last = i + 1 == tokens.size();
         if (last ? matchesFrom(tokens, i + 1, output, end)
-                 : end < output.size() && output[end] == L' ' &&
-                       matchesFrom(tokens, i + 1, output, end + 1)) {
+                 : end < output.size() && output[end] == L' '
+                    && matchesFrom(tokens, i + 1, output, end + 1)) {
             return true;
         }
     }

@@ -56,7 +56,7 @@ const RebuildRow rebuildRows[] = {
     {LR"(a  x="a="b c"" "C:\P F" e)", LR"(a "x="a="b c""" "C:\P F" e)"},
 };
 
-class Rebuild : public testing::TestWithParam<RebuildRow> {};
+class Rebuild : public testing::TestWithParam<RebuildRow> { };
 
 TEST_P(Rebuild, GivesThePassThroughText)
 {
@@ -68,10 +68,7 @@ TEST_P(Rebuild, GivesThePassThroughText)
 
 INSTANTIATE_TEST_SUITE_P(Rows, Rebuild, testing::ValuesIn(rebuildRows));
 
-std::wstring widen(const char* s)
-{
-    return std::wstring(s, s + strlen(s));
-}
+std::wstring widen(const char* s) { return std::wstring(s, s + strlen(s)); }
 
 struct SwitchRow {
     const char* word;
@@ -170,16 +167,17 @@ TEST(WhiteSpace, NoOtherCharacterSeparatesInEitherWidth)
         word += static_cast<wchar_t>(c);
         word += L"b";
         const char narrow[] = {static_cast<char>(c), 'x', '\0'};
-        if (rebuild(L"--x " + word + L" y") != L"--x " + word + L" y" ||
-            static_cast<unsigned>(*setup_matchSwitchW(
-                L"--x", (static_cast<wchar_t>(c) + word).c_str(), nullptr)) != c ||
-            (c <= 0xFF && setup_skipSpacesA(narrow) != narrow)) {
+        if (rebuild(L"--x " + word + L" y") != L"--x " + word + L" y"
+            || static_cast<unsigned>(
+                   *setup_matchSwitchW(L"--x", (static_cast<wchar_t>(c) + word).c_str(), nullptr))
+                != c
+            || (c <= 0xFF && setup_skipSpacesA(narrow) != narrow)) {
             separating.push_back(c);
         }
     }
     setlocale(LC_ALL, saved.c_str());
-    EXPECT_TRUE(separating.empty()) << separating.size() << " characters, the first U+"
-                                    << std::hex << separating.front();
+    EXPECT_TRUE(separating.empty())
+        << separating.size() << " characters, the first U+" << std::hex << separating.front();
 }
 
 TEST(NextArg, MarksTheTokenEndAndReturnsTheNextArgument)
@@ -233,11 +231,8 @@ TEST(NextArg, QuotesAreStrippedInPairsFromBothEnds)
         const wchar_t* text;
         const wchar_t* token;
     } rows[] = {
-        {LR"("a")", L"a"},
-        {LR"(""a b"")", L"a b"},
-        {LR"("a b"c)", LR"("a b"c)"},
-        {LR"(a")", LR"(a")"},
-        {LR"(""")", LR"(")"},
+        {LR"("a")", L"a"},    {LR"(""a b"")", L"a b"}, {LR"("a b"c)", LR"("a b"c)"},
+        {LR"(a")", LR"(a")"}, {LR"(""")", LR"(")"},
     };
     for (const auto& row : rows) {
         auto text = exactCopy(row.text);

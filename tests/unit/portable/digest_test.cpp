@@ -32,7 +32,7 @@ uint64_t digestOf(const std::vector<uint8_t>& bytes, const std::vector<uint32_t>
     return setup_digestFinish(&d);
 }
 
-} // namespace
+}  // namespace
 
 TEST(Digest, TheSameBytesGiveTheSameValueHoweverTheyAreCut)
 {

@@ -54,10 +54,17 @@ TEST(Names, BaseNameFollowsTheLastSeparatorOfEitherKind)
 TEST(Names, ProgramNameDropsAFinalExeInAnyCase)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"setup.exe", "setup"},       {"SETUP.EXE", "SETUP"},   {"Setup.EXE", "Setup"},
-        {"tool.msi.exe", "tool.msi"}, {"setup", "setup"},       {".exe", ".exe"},
-        {"a.exe", "a"},               {"setup.exe.bak", "setup.exe.bak"}, {"exe", "exe"},
-        {"x.ExE", "x"},               {"", ""},
+        {"setup.exe", "setup"},
+        {"SETUP.EXE", "SETUP"},
+        {"Setup.EXE", "Setup"},
+        {"tool.msi.exe", "tool.msi"},
+        {"setup", "setup"},
+        {".exe", ".exe"},
+        {"a.exe", "a"},
+        {"setup.exe.bak", "setup.exe.bak"},
+        {"exe", "exe"},
+        {"x.ExE", "x"},
+        {"", ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(std::string(c.first, setup_programNameLength(c.first)), c.second) << c.first;

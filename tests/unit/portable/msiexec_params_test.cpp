@@ -56,4 +56,4 @@ TEST(MsiexecParams, LongTextsAreCopiedWhole)
     free(params);
 }
 
-} // namespace
+}  // namespace

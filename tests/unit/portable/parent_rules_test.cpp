@@ -18,10 +18,10 @@ TEST(UpdaterName, OnlyTheLastElevenBytesCountAndCaseMatters)
         const char* name;
         int updater;
     } rows[] = {
-        {"up2date.exe", 1},   {"myup2date.exe", 1}, {"x.up2date.exe", 1},
-        {"UP2DATE.EXE", 0},   {"Up2date.exe", 0},   {"up2date.exe.bak", 0},
-        {"p2date.exe", 0},    {"up2date", 0},       {"", 0},
-        {"explorer.exe", 0},  {"cmd.exe", 0},
+        {"up2date.exe", 1},  {"myup2date.exe", 1}, {"x.up2date.exe", 1},
+        {"UP2DATE.EXE", 0},  {"Up2date.exe", 0},   {"up2date.exe.bak", 0},
+        {"p2date.exe", 0},   {"up2date", 0},       {"", 0},
+        {"explorer.exe", 0}, {"cmd.exe", 0},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(setup_isUpdaterName(row.name), row.updater) << row.name;

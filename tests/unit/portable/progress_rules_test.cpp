@@ -24,10 +24,10 @@ TEST(ProgressRules, TheFillIsTheConsumedShareOfTheWidth)
         {500, 1000, 320, 160},
         {999, 1000, 320, 319},
         {1000, 1000, 320, 320},
-        {1200, 1000, 320, 320},                   // input after the stream's end
-        {0x7FFFFFFFu, 0xFFFFFFFFu, 320, 159},     // a payload near 4 GiB: no overflow
+        {1200, 1000, 320, 320},  // input after the stream's end
+        {0x7FFFFFFFu, 0xFFFFFFFFu, 320, 159},  // a payload near 4 GiB: no overflow
         {0xFFFFFFFFu, 0xFFFFFFFFu, 320, 320},
-        {10, 0, 320, 0},                          // nothing to measure against
+        {10, 0, 320, 0},  // nothing to measure against
         {10, 20, 0, 0},
         {10, 20, -5, 0},
         {1, 2, 0x7FFFFFFF, 0x3FFFFFFF},
@@ -38,7 +38,7 @@ TEST(ProgressRules, TheFillIsTheConsumedShareOfTheWidth)
     }
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -50,15 +50,22 @@ TEST(ProgressRules, FiguresAt96DpiScaleToTheMonitorsDpi)
         int scaled;
     } rows[] = {
         {SETUP_PROGRESS_CLIENT_WIDTH, 96, SETUP_PROGRESS_CLIENT_WIDTH},
-        {352, 120, 440}, {352, 144, 528}, {352, 192, 704},
-        {61, 144, 92},                      // 91.5, rounded up
-        {1, 120, 1}, {1, 144, 2},           // a one-pixel frame stays visible
-        {16, 0, 16}, {16, 0x10000, 16},     // no DPI told, or none there could be
-        {0x7FFF, 0xFFFF, 0x1555155}, {0x8000, 192, 0x8000}, {-3, 192, -3},
+        {352, 120, 440},
+        {352, 144, 528},
+        {352, 192, 704},
+        {61, 144, 92},  // 91.5, rounded up
+        {1, 120, 1},
+        {1, 144, 2},  // a one-pixel frame stays visible
+        {16, 0, 16},
+        {16, 0x10000, 16},  // no DPI told, or none there could be
+        {0x7FFF, 0xFFFF, 0x1555155},
+        {0x8000, 192, 0x8000},
+        {-3, 192, -3},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(setup_scaleToDpi(row.value, row.dpi), row.scaled) << row.value << " at " << row.dpi;
+        EXPECT_EQ(setup_scaleToDpi(row.value, row.dpi), row.scaled)
+            << row.value << " at " << row.dpi;
     }
 }
 
-} // namespace
+}  // namespace

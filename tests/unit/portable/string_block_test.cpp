@@ -8,8 +8,8 @@
 TEST(StringBlock, FindsTheIndexedTextAndNothingPastTheBlock)
 {
     // Texts 0, 1 and 3 empty, 2 "ab", 4 "xyz", the rest empty.
-    const uint16_t block[] = {0, 0, 2, 'a', 'b', 0, 3, 'x', 'y', 'z', 0, 0, 0, 0, 0, 0, 0, 0,
-                              0, 0, 0};
+    const uint16_t block[] = {0, 0, 2, 'a', 'b', 0, 3, 'x', 'y', 'z', 0,
+                              0, 0, 0, 0,   0,   0, 0, 0,   0,   0};
     size_t n = 0;
     EXPECT_EQ(setup_stringInBlock(block, std::size(block), 2, &n), block + 3);
     EXPECT_EQ(n, 2u);

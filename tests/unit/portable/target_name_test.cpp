@@ -9,12 +9,12 @@
 
 namespace {
 
-constexpr size_t PATH_SIZE = 261; // MAX_PATH and the NUL
+constexpr size_t PATH_SIZE = 261;  // MAX_PATH and the NUL
 
 struct NameRow {
     const char* dir;
     const char* base;
-    const char* expected; // null: no name is derived
+    const char* expected;  // null: no name is derived
 };
 
 const NameRow nameRows[] = {
@@ -61,7 +61,7 @@ TEST(TargetName, WorksOnTheDirectoryAlreadyInTheBuffer)
 // written, so the directory is still there for the generated name.
 TEST(TargetName, LongDirectoriesFitOrLeaveTheBufferAlone)
 {
-    const std::string base = "setup.exe"; // gives "setup.msi", 9 characters
+    const std::string base = "setup.exe";  // gives "setup.msi", 9 characters
     for (size_t dirLen = 240; dirLen <= 260; ++dirLen) {
         std::string dir = "C:\\" + std::string(dirLen - 4, 'd') + "\\";
         ASSERT_EQ(dir.size(), dirLen);
@@ -93,4 +93,4 @@ TEST(TargetName, ADirectoryFillingTheBufferDerivesNothing)
     EXPECT_STREQ(out, "x\\a.msi");
 }
 
-} // namespace
+}  // namespace

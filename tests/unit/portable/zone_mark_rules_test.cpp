@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 TEST(ZoneMarkRules, ACopyOfAMarkReadWholeTheMinimalOneOtherwise)
@@ -13,9 +12,9 @@ TEST(ZoneMarkRules, ACopyOfAMarkReadWholeTheMinimalOneOtherwise)
         size_t size;
         int mark;
     } rows[] = {
-        {ERROR_FILE_NOT_FOUND, 0, 0, SETUP_ZONE_NONE},   // setup.exe has no mark
+        {ERROR_FILE_NOT_FOUND, 0, 0, SETUP_ZONE_NONE},  // setup.exe has no mark
         {ERROR_PATH_NOT_FOUND, 0, 0, SETUP_ZONE_NONE},
-        {ERROR_INVALID_NAME, 0, 0, SETUP_ZONE_NONE},     // a volume without named streams
+        {ERROR_INVALID_NAME, 0, 0, SETUP_ZONE_NONE},  // a volume without named streams
         {0, 0, 0, SETUP_ZONE_COPY},
         {0, 0, SETUP_ZONE_MARK_MAX, SETUP_ZONE_COPY},
         {0, 0, SETUP_ZONE_MARK_MAX + 1, SETUP_ZONE_MINIMAL},
@@ -33,7 +32,7 @@ TEST(ZoneMarkRules, ACopyOfAMarkReadWholeTheMinimalOneOtherwise)
 TEST(ZoneMarkRules, WrittenUnlessThereIsNoneOrTheVolumeKeepsNoStreams)
 {
     constexpr DWORD ntfs = 0x000000FF | FILE_NAMED_STREAMS;
-    constexpr DWORD fat = 0x00000006;   // case-preserved names, Unicode on disk
+    constexpr DWORD fat = 0x00000006;  // case-preserved names, Unicode on disk
     constexpr DWORD wine = 0x0000000A;  // what Wine 8 reports for its drives
     for (int mark : {SETUP_ZONE_COPY, SETUP_ZONE_MINIMAL}) {
         EXPECT_TRUE(setup_zoneMarkWritten(mark, true, ntfs));
@@ -45,4 +44,4 @@ TEST(ZoneMarkRules, WrittenUnlessThereIsNoneOrTheVolumeKeepsNoStreams)
     EXPECT_FALSE(setup_zoneMarkWritten(SETUP_ZONE_NONE, false, 0));
 }
 
-} // namespace
+}  // namespace

@@ -6,24 +6,25 @@
 namespace bspatch_test {
 namespace {
 
-TEST_F(BspatchFiles, WriterReplacesOnlyOnCommit) {
-  put("target", "old");
-  replace_File* file = replace_begin(path("target").c_str());
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(replace_write(file, "abandoned", 9), 0);
-  replace_abandon(file);
-  EXPECT_EQ(get("target"), "old");
-  EXPECT_EQ(names(), std::vector<std::string>{"target"});
+TEST_F(BspatchFiles, WriterReplacesOnlyOnCommit)
+{
+    put("target", "old");
+    replace_File* file = replace_begin(path("target").c_str());
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(replace_write(file, "abandoned", 9), 0);
+    replace_abandon(file);
+    EXPECT_EQ(get("target"), "old");
+    EXPECT_EQ(names(), std::vector<std::string> {"target"});
 
-  file = replace_begin(path("target").c_str());
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(replace_write(file, "xxxx tail", 9), 0);
-  EXPECT_EQ(replace_writeAt(file, 0, "head", 4), 0);
-  EXPECT_EQ(replace_write(file, "!", 1), 0);
-  EXPECT_EQ(get("target"), "old");
-  EXPECT_EQ(replace_commit(file), 0);
-  EXPECT_EQ(get("target"), "head tail!");
-  EXPECT_EQ(names(), std::vector<std::string>{"target"});
+    file = replace_begin(path("target").c_str());
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(replace_write(file, "xxxx tail", 9), 0);
+    EXPECT_EQ(replace_writeAt(file, 0, "head", 4), 0);
+    EXPECT_EQ(replace_write(file, "!", 1), 0);
+    EXPECT_EQ(get("target"), "old");
+    EXPECT_EQ(replace_commit(file), 0);
+    EXPECT_EQ(get("target"), "head tail!");
+    EXPECT_EQ(names(), std::vector<std::string> {"target"});
 }
 
 }  // namespace

@@ -110,7 +110,7 @@ TEST_F(CommandLine, TheProcessCommandLineHasTheTestsOwnArguments)
 struct SwitchRow {
     const char* argumentText;
     int waitParent, allowElevation, quiet, xzdec;
-    const char* rest;         // the narrow remainder
+    const char* rest;  // the narrow remainder
     const wchar_t* passThrough;  // null: no pass-through step
 };
 

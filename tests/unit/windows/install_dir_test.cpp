@@ -74,7 +74,8 @@ TEST_F(InstallDir, TheValueIsQuotedOnceAndBecomesTheProperty)
         EXPECT_EQ(length, text.size());
         EXPECT_EQ(directoryFrom(text.c_str()), LR"("C:\Program Files\App")");
     }
-    EXPECT_EQ(std::wstring(g_msiexecExtra), LR"(VORLANE_AUTOUPDATE_INSTALLDIR="C:\Program Files\App")");
+    EXPECT_EQ(std::wstring(g_msiexecExtra),
+              LR"(VORLANE_AUTOUPDATE_INSTALLDIR="C:\Program Files\App")");
     EXPECT_EQ(setup_getErrorCode(), 12345u);
 }
 
@@ -116,12 +117,9 @@ TEST_F(InstallDir, TheDirectoryIsTheOnlyArgumentOrTheSecondOfTwo)
         const char* text;
         const wchar_t* directory;
     } rows[] = {
-        {R"(D:\Dir)", LR"("D:\Dir")"},
-        {R"("C:\A" "C:\B")", LR"("C:\B")"},
-        {R"(D:\Dir /qn)", LR"("/qn")"},
-        {R"("C:\A" x y)", L"(none)"},
-        {R"("")", L"(none)"},
-        {"", L"(none)"},
+        {R"(D:\Dir)", LR"("D:\Dir")"},  {R"("C:\A" "C:\B")", LR"("C:\B")"},
+        {R"(D:\Dir /qn)", LR"("/qn")"}, {R"("C:\A" x y)", L"(none)"},
+        {R"("")", L"(none)"},           {"", L"(none)"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);

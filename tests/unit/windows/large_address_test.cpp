@@ -25,7 +25,8 @@ struct LowMemoryTaken {
     LowMemoryTaken()
     {
         MEMORY_BASIC_INFORMATION info;
-        for (uintptr_t at = 0x10000; at < kTwoGiB && VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof info) != 0;
+        for (uintptr_t at = 0x10000;
+             at < kTwoGiB && VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof info) != 0;
              at = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize) {
             if (info.State != MEM_FREE) {
                 continue;
@@ -35,7 +36,8 @@ struct LowMemoryTaken {
             uintptr_t end = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
             end = end < kTwoGiB ? end : kTwoGiB;
             if (start < end) {
-                void* r = VirtualAlloc(reinterpret_cast<void*>(start), end - start, MEM_RESERVE, PAGE_NOACCESS);
+                void* r = VirtualAlloc(reinterpret_cast<void*>(start), end - start, MEM_RESERVE,
+                                       PAGE_NOACCESS);
                 if (r != nullptr) {
                     regions.push_back(r);
                 }
@@ -70,7 +72,8 @@ std::string productPayload()
 
 std::string decodeToFile(const void* input, size_t size, const std::string& path, DWORD* code)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     *code = setup_xzDecodeToFile(input, static_cast<DWORD>(size), file);
     CloseHandle(file);
     return support::readFile(path);
@@ -82,7 +85,7 @@ bool onWow64()
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LargeAddresses, DecodingWithEveryBufferAboveTwoGiBGivesTheSameFile)
 {
@@ -93,8 +96,8 @@ TEST(LargeAddresses, DecodingWithEveryBufferAboveTwoGiBGivesTheSameFile)
         GTEST_SKIP() << "32-bit Windows has no addresses above 2 GiB for a process";
     }
     auto* header = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-        reinterpret_cast<const uint8_t*>(GetModuleHandleA(nullptr)) +
-        reinterpret_cast<const IMAGE_DOS_HEADER*>(GetModuleHandleA(nullptr))->e_lfanew);
+        reinterpret_cast<const uint8_t*>(GetModuleHandleA(nullptr))
+        + reinterpret_cast<const IMAGE_DOS_HEADER*>(GetModuleHandleA(nullptr))->e_lfanew);
     ASSERT_TRUE(header->FileHeader.Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE);
 
     std::string payload = productPayload();
@@ -124,7 +127,8 @@ TEST(LargeAddresses, DecodingWithEveryBufferAboveTwoGiBGivesTheSameFile)
     EXPECT_GE(reinterpret_cast<uintptr_t>(input), kTwoGiB);
     EXPECT_GE(reinterpret_cast<uintptr_t>(probe), kTwoGiB);
     EXPECT_EQ(code, 0u);
-    EXPECT_TRUE(decoded == expected) << decoded.size() << " bytes decoded, " << expected.size() << " expected";
+    EXPECT_TRUE(decoded == expected)
+        << decoded.size() << " bytes decoded, " << expected.size() << " expected";
 }
 
 // On 64-bit Windows a large-address-aware 32-bit process has 4 GiB of addresses, so memory

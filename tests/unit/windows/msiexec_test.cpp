@@ -50,4 +50,4 @@ TEST_F(Msiexec, AMissingPackageIsAFailure)
     EXPECT_EQ(setup_getErrorCode(), result);
 }
 
-} // namespace
+}  // namespace

@@ -47,7 +47,10 @@ TEST_F(Packing, OneStreamOfTheDecoderForm)
 {
     ASSERT_GT(payload_.size(), 32u + 12u);
     // Stream header: magic, CRC64 check.
-    EXPECT_EQ(payload_.substr(0, 8), std::string("\xFD" "7zXZ\0\0\x04", 8));
+    EXPECT_EQ(payload_.substr(0, 8),
+              std::string("\xFD"
+                          "7zXZ\0\0\x04",
+                          8));
     // Block header: one filter, neither compressed nor uncompressed size, LZMA2 with the
     // 64 MiB dictionary property.
     EXPECT_EQ(byteAt(13) & 0x03, 0u) << "filters";
@@ -58,8 +61,8 @@ TEST_F(Packing, OneStreamOfTheDecoderForm)
     // Footer: same flags, magic; its backward size leads to an index of one record.
     size_t footer = payload_.size() - 12;
     EXPECT_EQ(payload_.substr(footer + 8), std::string("\0\x04YZ", 4));
-    size_t backward = (byteAt(footer + 4) | byteAt(footer + 5) << 8 | byteAt(footer + 6) << 16 |
-                       static_cast<size_t>(byteAt(footer + 7)) << 24);
+    size_t backward = (byteAt(footer + 4) | byteAt(footer + 5) << 8 | byteAt(footer + 6) << 16
+                       | static_cast<size_t>(byteAt(footer + 7)) << 24);
     size_t index = footer - (backward + 1) * 4;
     EXPECT_EQ(byteAt(index), 0x00u) << "index indicator";
     EXPECT_EQ(byteAt(index + 1), 0x01u) << "records";
@@ -79,11 +82,10 @@ TEST_F(Packing, DecodesToThePackedPackage)
     HANDLE file = CreateFileA(out.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD result =
-        setup_xzDecodeToFile(payload_.data(), static_cast<DWORD>(payload_.size()), file);
+    DWORD result = setup_xzDecodeToFile(payload_.data(), static_cast<DWORD>(payload_.size()), file);
     CloseHandle(file);
     EXPECT_EQ(result, 0u);
     EXPECT_TRUE(readFile(out) == package) << "decoded package differs from " << packageName;
 }
 
-} // namespace
+}  // namespace

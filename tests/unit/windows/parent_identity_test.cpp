@@ -15,7 +15,7 @@ DWORD WINAPI waitForId(void* id)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ParentIdentity, AProcessCreatedAfterTheCallerIsNeitherWaitedForNorEnded)
 {

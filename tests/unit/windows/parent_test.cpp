@@ -14,9 +14,9 @@
 
 namespace {
 
-constexpr DWORD survivorExit = 3;     // a parent that was not terminated ends with this
+constexpr DWORD survivorExit = 3;  // a parent that was not terminated ends with this
 constexpr DWORD childTimeout = 60000;  // generous: Wine starts processes slowly under load
-constexpr DWORD markCode = 12345;      // set before a step that must record nothing
+constexpr DWORD markCode = 12345;  // set before a step that must record nothing
 
 std::wstring ownPath()
 {
@@ -25,10 +25,7 @@ std::wstring ownPath()
     return std::wstring(path, n);
 }
 
-std::wstring inQuotes(const std::wstring& s)
-{
-    return L"\"" + s + L"\"";
-}
+std::wstring inQuotes(const std::wstring& s) { return L"\"" + s + L"\""; }
 
 // Starts exe with the role's arguments; returns the process handle, or null.
 HANDLE startRole(const std::wstring& exe, const std::wstring& args)
@@ -37,8 +34,8 @@ HANDLE startRole(const std::wstring& exe, const std::wstring& args)
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &si, &pi)) {
+    if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
         return nullptr;
     }
     CloseHandle(pi.hThread);
@@ -74,8 +71,8 @@ DWORD roleProbe(wchar_t** args)
 // it; reaching the end means this process was left alone.
 DWORD roleParent(wchar_t** args)
 {
-    HANDLE child = startRole(ownPath(), std::wstring(L"terminate ") + inQuotes(args[0]) + L" " +
-                                            inQuotes(args[1]));
+    HANDLE child = startRole(
+        ownPath(), std::wstring(L"terminate ") + inQuotes(args[0]) + L" " + inQuotes(args[1]));
     if (child == nullptr) {
         return 1;
     }
@@ -97,8 +94,8 @@ DWORD roleTerminate(wchar_t** args)
 // until RELEASE is set ("-" for not at all).
 DWORD roleWaitingParent(wchar_t** args)
 {
-    std::wstring childArgs = L"wait " + std::to_wstring(GetCurrentProcessId()) + L" " +
-                             inQuotes(args[1]) + L" " + inQuotes(args[2]);
+    std::wstring childArgs = L"wait " + std::to_wstring(GetCurrentProcessId()) + L" "
+        + inQuotes(args[1]) + L" " + inQuotes(args[2]);
     HANDLE child = startRole(ownPath(), childArgs);
     if (child == nullptr) {
         return 1;
@@ -131,10 +128,8 @@ DWORD runRole(wchar_t** args, int count)
         int count;
         DWORD (*run)(wchar_t**);
     } roles[] = {
-        {L"probe", 1, roleProbe},
-        {L"parent", 2, roleParent},
-        {L"terminate", 2, roleTerminate},
-        {L"waiting-parent", 3, roleWaitingParent},
+        {L"probe", 1, roleProbe},         {L"parent", 2, roleParent},
+        {L"terminate", 2, roleTerminate}, {L"waiting-parent", 3, roleWaitingParent},
         {L"wait", 3, roleWait},
     };
     for (const auto& role : roles) {
@@ -169,8 +164,8 @@ protected:
         GetTempPathW(MAX_PATH, temp);
         // A directory per test: a copy that has just ended can hold its file a moment longer.
         std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
-        prefix_ = L"vorlane-parent-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                  std::wstring(test.begin(), test.end());
+        prefix_ = L"vorlane-parent-" + std::to_wstring(GetCurrentProcessId()) + L"-"
+            + std::wstring(test.begin(), test.end());
         dir_ = std::wstring(temp) + prefix_;
         CreateDirectoryW(dir_.c_str(), nullptr);
         out_ = dir_ + L"\\out.txt";
@@ -246,9 +241,9 @@ TEST_F(Parent, TheLookupFindsTheRealParentIdAndName)
     unsigned long code = 99, id = 0, codeIdOnly = 99, idOnly = 0;
     char name[300] = "";
     std::string seen = support::readFile(support::utf8(out_));
-    ASSERT_EQ(sscanf(seen.c_str(), "%lu %lu %lu %lu %299[^\n]", &code, &id, &codeIdOnly, &idOnly,
-                     name),
-              5)
+    ASSERT_EQ(
+        sscanf(seen.c_str(), "%lu %lu %lu %lu %299[^\n]", &code, &id, &codeIdOnly, &idOnly, name),
+        5)
         << seen;
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(id, GetCurrentProcessId());
@@ -276,8 +271,9 @@ TEST_F(Parent, TheWaitReturnsOnlyAfterTheParentHasEnded)
     std::wstring releaseName, doneName;
     HANDLE release = event(L"release", &releaseName);
     HANDLE done = event(L"done", &doneName);
-    HANDLE process = startRole(ownPath(), L"waiting-parent " + inQuotes(releaseName) + L" " +
-                                              inQuotes(out_) + L" " + inQuotes(doneName));
+    HANDLE process = startRole(ownPath(),
+                               L"waiting-parent " + inQuotes(releaseName) + L" " + inQuotes(out_)
+                                   + L" " + inQuotes(doneName));
     ASSERT_NE(process, nullptr);
 
     // While the parent lives, the waiting child does not get past the wait.
@@ -295,8 +291,8 @@ TEST_F(Parent, AParentThatHasEndedCausesNoWait)
 {
     std::wstring doneName;
     HANDLE done = event(L"done", &doneName);
-    HANDLE process = startRole(ownPath(), L"waiting-parent - " + inQuotes(out_) + L" " +
-                                              inQuotes(doneName));
+    HANDLE process =
+        startRole(ownPath(), L"waiting-parent - " + inQuotes(out_) + L" " + inQuotes(doneName));
     ASSERT_NE(process, nullptr);
     EXPECT_EQ(WaitForSingleObject(process, childTimeout), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(done, childTimeout), WAIT_OBJECT_0);

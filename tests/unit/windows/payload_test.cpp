@@ -112,15 +112,15 @@ std::string corruptPayload()
 
 bool isGeneratedName(const std::string& name)
 {
-    return name.size() > 7 && _strnicmp(name.c_str(), "msi", 3) == 0 &&
-           _stricmp(name.c_str() + name.size() - 4, ".tmp") == 0;
+    return name.size() > 7 && _strnicmp(name.c_str(), "msi", 3) == 0
+        && _stricmp(name.c_str() + name.size() - 4, ".tmp") == 0;
 }
 
 TEST_F(Payload, XzdecKeepsTheDecodedFileInTheCurrentDirectory)
 {
     g_xzdec = 1;
     ASSERT_EQ(run(goodPayload()), 0u);
-    EXPECT_EQ(listFiles(dir_), (std::vector<std::string>{"tmp", derivedName_}));
+    EXPECT_EQ(listFiles(dir_), (std::vector<std::string> {"tmp", derivedName_}));
     EXPECT_TRUE(readFile(dir_ + "\\" + derivedName_) == content());
     EXPECT_TRUE(listFiles(tmp_).empty());
 }
@@ -153,7 +153,7 @@ TEST_F(Payload, AFailedDecodingLeavesNoFile)
         setup_recordError(0, "none", 0);
         EXPECT_EQ(run(corruptPayload()), static_cast<DWORD>(ERROR_WRITE_FAULT)) << xzdec;
         EXPECT_EQ(setup_getErrorCode(), static_cast<DWORD>(ERROR_WRITE_FAULT));
-        EXPECT_EQ(listFiles(dir_), std::vector<std::string>{"tmp"});
+        EXPECT_EQ(listFiles(dir_), std::vector<std::string> {"tmp"});
         EXPECT_TRUE(listFiles(tmp_).empty());
     }
 }
@@ -180,15 +180,15 @@ TEST_F(Payload, LongTemporaryDirectories)
 {
     kind_ = "bspatch";
     struct Row {
-        size_t tempPathLength; // what GetTempPathA reports, trailing backslash included
+        size_t tempPathLength;  // what GetTempPathA reports, trailing backslash included
         DWORD expected;
     };
     const size_t derived = derivedName_.size();
     const Row rows[] = {
-        {260 - derived, ERROR_CALL_NOT_IMPLEMENTED}, // derived name, exactly 260
-        {261 - derived, ERROR_CALL_NOT_IMPLEMENTED}, // generated name
-        {246, ERROR_CALL_NOT_IMPLEMENTED},           // generated name, longest directory
-        {247, ERROR_BUFFER_OVERFLOW},                // no room for a generated name
+        {260 - derived, ERROR_CALL_NOT_IMPLEMENTED},  // derived name, exactly 260
+        {261 - derived, ERROR_CALL_NOT_IMPLEMENTED},  // generated name
+        {246, ERROR_CALL_NOT_IMPLEMENTED},  // generated name, longest directory
+        {247, ERROR_BUFFER_OVERFLOW},  // no room for a generated name
         {255, ERROR_BUFFER_OVERFLOW},
     };
     for (const Row& row : rows) {
@@ -230,8 +230,8 @@ TEST_F(Payload, InstallsThePackageAndDeletesTheFile)
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, &uninstall[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &si, &pi));
+    ASSERT_TRUE(CreateProcessA(nullptr, &uninstall[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &si, &pi));
     WaitForSingleObject(pi.hProcess, INFINITE);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
@@ -253,8 +253,8 @@ TEST_F(Payload, ExtractResourceHandsThePayloadOnOrNamesTheFailure)
 {
     g_xzdec = 1;
     std::string bin = support::binaryDir();
-    HMODULE setup = LoadLibraryExA((bin + "\\setup.exe").c_str(), nullptr,
-                                   LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE setup =
+        LoadLibraryExA((bin + "\\setup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(setup, nullptr);
     DWORD error = 12345;
     EXPECT_EQ(setup_extractResource(setup, RT_RCDATA, MAKEINTRESOURCEA(12), &error), 0);
@@ -271,8 +271,8 @@ TEST_F(Payload, ExtractResourceHandsThePayloadOnOrNamesTheFailure)
     FreeLibrary(setup);
 
     // An empty resource sets no last error of its own, and must not read as success.
-    HMODULE empty = LoadLibraryExA((bin + "\\tests\\e2e\\bin\\empty\\setup.exe").c_str(),
-                                   nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE empty = LoadLibraryExA((bin + "\\tests\\e2e\\bin\\empty\\setup.exe").c_str(), nullptr,
+                                   LOAD_LIBRARY_AS_DATAFILE);
     if (empty == nullptr) {
         GTEST_SKIP() << "the build has no setup.exe with an empty payload";
     }
@@ -281,10 +281,10 @@ TEST_F(Payload, ExtractResourceHandsThePayloadOnOrNamesTheFailure)
     EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_DATA));
     EXPECT_EQ(setup_getErrorCode(), static_cast<DWORD>(ERROR_INVALID_DATA));
     FreeLibrary(empty);
-    EXPECT_EQ(listFiles(dir_), std::vector<std::string>{"tmp"});
+    EXPECT_EQ(listFiles(dir_), std::vector<std::string> {"tmp"});
 }
 
-} // namespace
+}  // namespace
 
 // This program runs in code page 1252 (it asks for no other), which lacks these letters:
 // GetTempPathA writes them as question marks, or as a look-alike ("Lukasz") that names

@@ -24,7 +24,8 @@ TEST(PrivateFolder, ElevatedExactlyWithTheFullToken)
     if (type == TokenElevationTypeDefault) {
         GTEST_SKIP() << "no linked tokens here (user account control off, or not an administrator)";
     }
-    EXPECT_EQ(setup_getElevation(), type == TokenElevationTypeFull ? SETUP_ELEVATED : SETUP_NOT_ELEVATED);
+    EXPECT_EQ(setup_getElevation(),
+              type == TokenElevationTypeFull ? SETUP_ELEVATED : SETUP_NOT_ELEVATED);
 }
 
 TEST(PrivateFolder, ANewNameUnderTheTemporaryDirectoryEachTimeAndGoneWhenRemoved)
@@ -91,7 +92,8 @@ static bool mayOpen(HANDLE token, PSECURITY_DESCRIPTOR descriptor, DWORD access)
     DWORD privilegesLength = sizeof privileges, granted = 0;
     BOOL allowed = FALSE;
     EXPECT_TRUE(AccessCheck(descriptor, token, access, &mapping, &privileges, &privilegesLength,
-                            &granted, &allowed)) << GetLastError();
+                            &granted, &allowed))
+        << GetLastError();
     return allowed != FALSE;
 }
 
@@ -107,8 +109,8 @@ TEST(PrivateFolder, OnWindowsAUserWithoutAdministratorsIsRefused)
     size_t length = 0;
     ASSERT_EQ(setup_createPrivateFolder(folder, sizeof folder, &length), 0u);
     std::string dir(folder, length - 1);
-    SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
-                                DACL_SECURITY_INFORMATION;
+    SECURITY_INFORMATION what =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
     DWORD size = 0;
     GetFileSecurityA(dir.c_str(), what, nullptr, 0, &size);
     std::string descriptor(size, '\0');
@@ -120,10 +122,10 @@ TEST(PrivateFolder, OnWindowsAUserWithoutAdministratorsIsRefused)
     CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &adminsSize);
     CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize);
     SID_AND_ATTRIBUTES disabled[] = {{admins, 0}, {system, 0}};
-    bool tokens = OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &process) &&
-                  DuplicateToken(process, SecurityImpersonation, &elevated) &&
-                  CreateRestrictedToken(process, 0, 2, disabled, 0, nullptr, 0, nullptr, &restricted) &&
-                  DuplicateToken(restricted, SecurityImpersonation, &limited);
+    bool tokens = OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &process)
+        && DuplicateToken(process, SecurityImpersonation, &elevated)
+        && CreateRestrictedToken(process, 0, 2, disabled, 0, nullptr, 0, nullptr, &restricted)
+        && DuplicateToken(restricted, SecurityImpersonation, &limited);
     if (read && tokens) {
         PSECURITY_DESCRIPTOR sd = &descriptor[0];
         EXPECT_TRUE(mayOpen(elevated, sd, FILE_ADD_FILE));

@@ -16,7 +16,7 @@ std::string choose(const wchar_t* text, UINT codePage)
     return std::string(out, n > 0 ? n : 0);
 }
 
-} // namespace
+}  // namespace
 
 TEST(Texts, TheUserLanguageOnlyWhereTheCodePageShowsEveryCharacter)
 {

@@ -18,9 +18,9 @@ namespace xz_writer {
 
 struct Stream {
     std::string bytes;
-    size_t dataEnd = 0;     // offset after the last stored content byte
-    size_t checkOffset = 0; // offset of the block's CRC64
-    size_t indexOffset = 0; // offset of the index
+    size_t dataEnd = 0;  // offset after the last stored content byte
+    size_t checkOffset = 0;  // offset of the block's CRC64
+    size_t indexOffset = 0;  // offset of the index
 };
 
 inline void putLe32(std::string& out, uint32_t v)
@@ -72,7 +72,9 @@ inline Stream make(const std::string& content, size_t chunkSize = 65536)
     Stream s;
     std::string& out = s.bytes;
     // Stream header: magic, flags (CRC64), CRC32 of the flags.
-    out.assign("\xFD" "7zXZ\0\0\x04", 8);
+    out.assign("\xFD"
+               "7zXZ\0\0\x04",
+               8);
     putLe32(out, crc32Of(out, 6, 2));
     // Block header: 12 bytes, one filter, no sizes; LZMA2 with the 64 MiB property 0x1C.
     size_t blockStart = out.size();
@@ -84,7 +86,8 @@ inline Stream make(const std::string& content, size_t chunkSize = 65536)
     size_t compressed = data.size();
     padTo4(out, blockStart);
     s.checkOffset = out.size();
-    uint64_t check = lzma_crc64(reinterpret_cast<const uint8_t*>(content.data()), content.size(), 0);
+    uint64_t check =
+        lzma_crc64(reinterpret_cast<const uint8_t*>(content.data()), content.size(), 0);
     for (int i = 0; i < 8; ++i) {
         out.push_back(static_cast<char>((check >> (8 * i)) & 0xFF));
     }
@@ -118,7 +121,9 @@ inline Blocks makeBlocks(const std::string& content, size_t blockSize)
 {
     Blocks b;
     std::string& out = b.bytes;
-    out.assign("\xFD" "7zXZ\0\0\x04", 8);
+    out.assign("\xFD"
+               "7zXZ\0\0\x04",
+               8);
     putLe32(out, crc32Of(out, 6, 2));
     std::string index;
     size_t records = 0;
@@ -174,4 +179,4 @@ inline std::string noise(size_t n, uint32_t seed)
     return out;
 }
 
-} // namespace xz_writer
+}  // namespace xz_writer

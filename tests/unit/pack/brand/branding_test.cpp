@@ -47,7 +47,8 @@ std::vector<pack_Resource> unbranded(const fs::path& exe)
     std::vector<pack_Resource> out;
     for (const pack_Resource& r : resourcesOf(readFile(exe))) {
         uint16_t t = r.type.isName ? 0 : r.type.id;
-        if (t != kPackRtIcon && t != kPackRtGroupIcon && t != kPackRtVersion && t != kPackRtRcdata) {
+        if (t != kPackRtIcon && t != kPackRtGroupIcon && t != kPackRtVersion
+            && t != kPackRtRcdata) {
             out.push_back(r);
         }
     }
@@ -57,10 +58,10 @@ std::vector<pack_Resource> unbranded(const fs::path& exe)
 bool sameResources(const std::vector<pack_Resource>& a, const std::vector<pack_Resource>& b)
 {
     auto key = [](const pack_Resource& r) {
-        return std::string(r.type.name.begin(), r.type.name.end()) + "/" + std::to_string(r.type.id) + "/" +
-               std::string(r.name.name.begin(), r.name.name.end()) + "/" + std::to_string(r.name.id) + "/" +
-               std::to_string(r.lang.id) + "/" + std::to_string(r.codePage) + ":" +
-               std::string(r.data.begin(), r.data.end());
+        return std::string(r.type.name.begin(), r.type.name.end()) + "/" + std::to_string(r.type.id)
+            + "/" + std::string(r.name.name.begin(), r.name.name.end()) + "/"
+            + std::to_string(r.name.id) + "/" + std::to_string(r.lang.id) + "/"
+            + std::to_string(r.codePage) + ":" + std::string(r.data.begin(), r.data.end());
     };
     std::vector<std::string> ka, kb;
     for (const pack_Resource& r : a) {
@@ -75,7 +76,8 @@ bool sameResources(const std::vector<pack_Resource>& a, const std::vector<pack_R
 }
 
 // A copy of the Acme package changed by msibuild, once for each set of its arguments.
-fs::path acmeVariant(const fs::path& dir, const std::string& name, const std::vector<std::string>& edits)
+fs::path acmeVariant(const fs::path& dir, const std::string& name,
+                     const std::vector<std::string>& edits)
 {
     fs::path out = dir / name;
     fs::copy_file(kAcme, out);
@@ -88,7 +90,7 @@ fs::path acmeVariant(const fs::path& dir, const std::string& name, const std::ve
 
 std::string query(const std::string& sql) { return "-q \"" + sql + "\""; }
 
-class Branding : public SetupPack {};
+class Branding : public SetupPack { };
 
 TEST_F(Branding, ThePackagesNameVersionMakerAndIconAndOptionsOverThem)
 {
@@ -100,16 +102,17 @@ TEST_F(Branding, ThePackagesNameVersionMakerAndIconAndOptionsOverThem)
     EXPECT_EQ(b.versionRecords, 1u);
     ASSERT_TRUE(b.version.hasFixed);
     EXPECT_EQ(std::vector<uint16_t>(b.version.fileVersion, b.version.fileVersion + 4),
-              (std::vector<uint16_t>{2, 3, 4, 0}));
+              (std::vector<uint16_t> {2, 3, 4, 0}));
     EXPECT_EQ(std::vector<uint16_t>(b.version.productVersion, b.version.productVersion + 4),
-              (std::vector<uint16_t>{2, 3, 4, 0}));
-    EXPECT_EQ(b.strings, (Strings{{u"CompanyName", u"Acme Tools GmbH"},
-                                  {u"FileDescription", u"Acme Widget Studio Setup"},
-                                  {u"FileVersion", u"2.3.4.0"},
-                                  {u"InternalName", u"setup"},
-                                  {u"OriginalFilename", u"acme-setup.exe"},
-                                  {u"ProductName", u"Acme Widget Studio"},
-                                  {u"ProductVersion", u"2.3.4.0"}}));
+              (std::vector<uint16_t> {2, 3, 4, 0}));
+    EXPECT_EQ(b.strings,
+              (Strings {{u"CompanyName", u"Acme Tools GmbH"},
+                        {u"FileDescription", u"Acme Widget Studio Setup"},
+                        {u"FileVersion", u"2.3.4.0"},
+                        {u"InternalName", u"setup"},
+                        {u"OriginalFilename", u"acme-setup.exe"},
+                        {u"ProductName", u"Acme Widget Studio"},
+                        {u"ProductVersion", u"2.3.4.0"}}));
     std::vector<pack_IconImage> ico;
     ASSERT_EQ(pack_readIcon(readFile(kAcmeIcon), &ico), "");
     ASSERT_EQ(b.icon.size(), 2u);
@@ -122,8 +125,10 @@ TEST_F(Branding, ThePackagesNameVersionMakerAndIconAndOptionsOverThem)
 
     // Options win over the package; packing a branded file again replaces its icon images.
     fs::path again = dir_ / "setup.exe";
-    run = packArgs({"--name", "Gadget", "--version", "9.8", "--company", "\xC3\x9Cn\xC3\xAF" "code AG", "--icon",
-                    kOtherIcon.string(), out.string(), kAcme.string(), again.string()});
+    run = packArgs({"--name", "Gadget", "--version", "9.8", "--company",
+                    "\xC3\x9Cn\xC3\xAF"
+                    "code AG",
+                    "--icon", kOtherIcon.string(), out.string(), kAcme.string(), again.string()});
     ASSERT_EQ(run.code, 0) << run.err;
     b = brandOf(again);
     EXPECT_EQ(b.strings[u"ProductName"], u"Gadget");
@@ -149,20 +154,24 @@ TEST_F(Branding, ThePackagesNameVersionMakerAndIconAndOptionsOverThem)
 TEST_F(Branding, UnusableValuesInThePackageWarnOnceAndKeepTheStubs)
 {
     fs::path stub = dir_ / "stub.exe";
-    PackRun run = packArgs({"--version", "1.0.0.7", "--company", "Stub Co", "--icon", kOtherIcon.string(),
-                            kStub.string(), kAcme.string(), stub.string()});
+    PackRun run = packArgs({"--version", "1.0.0.7", "--company", "Stub Co", "--icon",
+                            kOtherIcon.string(), kStub.string(), kAcme.string(), stub.string()});
     ASSERT_EQ(run.code, 0) << run.err;
     writeFile(dir_ / "junk", {'n', 'o'});
-    const std::string rename = query("UPDATE Property SET Value = 'Other' WHERE Property = 'ProductName'");
+    const std::string rename =
+        query("UPDATE Property SET Value = 'Other' WHERE Property = 'ProductName'");
     const struct {
         const char* name;
         std::string spoil;
         const char* warning;
     } cases[] = {
-        {"version", query("UPDATE Property SET Value = '2.3.70000' WHERE Property = 'ProductVersion'"),
+        {"version",
+         query("UPDATE Property SET Value = '2.3.70000' WHERE Property = 'ProductVersion'"),
          "ProductVersion"},
-        {"long", query("UPDATE Property SET Value = '" + std::string(kPackMaxBrandText + 1, 'm') +
-                       "' WHERE Property = 'Manufacturer'"), "Manufacturer"},
+        {"long",
+         query("UPDATE Property SET Value = '" + std::string(kPackMaxBrandText + 1, 'm')
+               + "' WHERE Property = 'Manufacturer'"),
+         "Manufacturer"},
         {"norow", query("UPDATE Property SET Value = 'none.ico' WHERE Property = 'ARPPRODUCTICON'"),
          "ARPPRODUCTICON"},
         {"noicon", "-a Icon.acme.ico '" + (dir_ / "junk").string() + "'", "not an icon"},
@@ -211,4 +220,4 @@ TEST_F(Branding, UnusableOptionsAndPackagesAreErrorsWithoutOutput)
     }
 }
 
-} // namespace
+}  // namespace

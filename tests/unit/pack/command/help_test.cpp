@@ -30,23 +30,27 @@ Printed printed(const std::vector<const char*>& args)
 
 TEST(Help, HelpAndVersionPrintAndSucceed)
 {
-    for (const auto& args : {std::vector<const char*>{"--help"}, {"--threads", "2", "--help", "x", "y"}}) {
+    for (const auto& args :
+         {std::vector<const char*> {"--help"}, {"--threads", "2", "--help", "x", "y"}}) {
         Printed help = printed(args);
         EXPECT_EQ(help.code, 0);
         EXPECT_EQ(help.err, "");
-        EXPECT_EQ(help.out.rfind("usage: setup-pack [OPTION]... [STUB] PACKAGE OUTPUT\n", 0), 0u) << help.out;
+        EXPECT_EQ(help.out.rfind("usage: setup-pack [OPTION]... [STUB] PACKAGE OUTPUT\n", 0), 0u)
+            << help.out;
         for (size_t i = 0; i < kPackOptionCount; ++i) {
             EXPECT_NE(help.out.find(std::string("\n  ") + kPackOptions[i].name), std::string::npos)
                 << kPackOptions[i].name;
         }
         EXPECT_NE(help.out.find("Exit status:"), std::string::npos);
-        for (size_t start = 0, end; (end = help.out.find('\n', start)) != std::string::npos; start = end + 1) {
+        for (size_t start = 0, end; (end = help.out.find('\n', start)) != std::string::npos;
+             start = end + 1) {
             EXPECT_LE(end - start, 79u) << help.out.substr(start, end - start);
         }
     }
     Printed version = printed({"--version"});
     EXPECT_EQ(version.code, 0);
-    EXPECT_TRUE(std::regex_match(version.out, std::regex("setup-pack [0-9]+\\.[0-9]+\\.[0-9]+(\\.[0-9]+)?\n")))
+    EXPECT_TRUE(std::regex_match(version.out,
+                                 std::regex("setup-pack [0-9]+\\.[0-9]+\\.[0-9]+(\\.[0-9]+)?\n")))
         << version.out;
     // With a value and no files it is the old option, and the files are missing.
     Printed old = printed({"--version", "2.3.4"});
@@ -76,7 +80,7 @@ TEST(Help, EveryOptionOfTheTableIsParsedAndInTheManualPage)
     }
 }
 
-class OldSpelling : public SetupPack {};
+class OldSpelling : public SetupPack { };
 
 // --version VALUE before the files brands as --product-version VALUE does.
 TEST_F(OldSpelling, VersionWithAValueIsProductVersion)
@@ -85,9 +89,13 @@ TEST_F(OldSpelling, VersionWithAValueIsProductVersion)
                       msi = (fs::path(VORLANE_ACME_DIR) / "acme.msi").string();
     fs::create_directories(dir_ / "old");
     fs::create_directories(dir_ / "new");
-    ASSERT_EQ(packArgs({"--version", "9.8.7", stub, msi, (dir_ / "old" / "setup.exe").string()}).code, 0);
-    ASSERT_EQ(packArgs({"--product-version", "9.8.7", stub, msi, (dir_ / "new" / "setup.exe").string()}).code, 0);
+    ASSERT_EQ(
+        packArgs({"--version", "9.8.7", stub, msi, (dir_ / "old" / "setup.exe").string()}).code, 0);
+    ASSERT_EQ(
+        packArgs({"--product-version", "9.8.7", stub, msi, (dir_ / "new" / "setup.exe").string()})
+            .code,
+        0);
     EXPECT_TRUE(readFile(dir_ / "old" / "setup.exe") == readFile(dir_ / "new" / "setup.exe"));
 }
 
-} // namespace
+}  // namespace

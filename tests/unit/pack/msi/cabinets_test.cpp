@@ -17,10 +17,10 @@ pack_Bytes cabHeader(const std::vector<uint16_t>& types, uint8_t reserve = 0)
 {
     pack_Bytes h = {'M', 'S', 'C', 'F'};
     h.resize(36);
-    pack_put32(h, 8, 123456);                 // cbCabinet
-    pack_put16(h, 24, 0x0103);                // version 1.3
+    pack_put32(h, 8, 123456);  // cbCabinet
+    pack_put16(h, 24, 0x0103);  // version 1.3
     pack_put16(h, 26, static_cast<uint32_t>(types.size()));
-    pack_put16(h, 28, 7);                     // cFiles
+    pack_put16(h, 28, 7);  // cFiles
     pack_put16(h, 30, reserve != 0 ? 4 : 0);  // cfhdrRESERVE_PRESENT
     if (reserve != 0) {
         h.insert(h.end(), {reserve, 0, reserve, 0});
@@ -68,7 +68,7 @@ std::vector<fs::path> leftovers()
     return out;
 }
 
-class Cabinets : public SetupPack {};
+class Cabinets : public SetupPack { };
 
 TEST(CabinetHeader, FoldersCompressionReservesAndCuts)
 {
@@ -104,20 +104,23 @@ TEST_F(Cabinets, AHintForMszipAndStoringKeepsTheFilesInOrder)
     pack_Bytes original = readFile(kSample);
     PackRun hinted = packArgs({kStub.string(), kSample.string(), (dir_ / "hinted.exe").string()});
     ASSERT_EQ(hinted.code, 0) << hinted.err;
-    EXPECT_EQ(hinted.err.rfind("setup-pack: " + kSample.string() + ": its embedded cabinet sample.cab (", 0), 0u)
+    EXPECT_EQ(hinted.err.rfind(
+                  "setup-pack: " + kSample.string() + ": its embedded cabinet sample.cab (", 0),
+              0u)
         << hinted.err;
     EXPECT_NE(hinted.err.find("MSZIP-compressed"), std::string::npos) << hinted.err;
     EXPECT_NE(hinted.err.find("--store-cabinets"), std::string::npos) << hinted.err;
     EXPECT_EQ(std::count(hinted.err.begin(), hinted.err.end(), '\n'), 1) << hinted.err;
 
-    PackRun stored = packArgs({"--store-cabinets", kStub.string(), kSample.string(), (dir_ / "stored.exe").string()});
+    PackRun stored = packArgs(
+        {"--store-cabinets", kStub.string(), kSample.string(), (dir_ / "stored.exe").string()});
     ASSERT_EQ(stored.code, 0) << stored.err;
     EXPECT_EQ(stored.err, "");
     EXPECT_TRUE(leftovers().empty());
 
     std::string copy;
     ASSERT_EQ(pack_storeCabinets(kSample.string().c_str(), &copy), "");
-    pack_RemoveAtEnd removeCopy{&copy};
+    pack_RemoveAtEnd removeCopy {&copy};
     ASSERT_FALSE(copy.empty());
     EXPECT_EQ(cabinetOf(copy, dir_, "stored"), cabinetOf(kSample, dir_, "original"));
     for (const char* file : {"lines.txt", "acme.ico", "other.ico"}) {
@@ -137,13 +140,17 @@ TEST_F(Cabinets, AHintForMszipAndStoringKeepsTheFilesInOrder)
 
 TEST_F(Cabinets, SignedPackagesAndBrokenCabinetsAreRefusedAndLeaveNothing)
 {
-    fs::path signedMsi = dir_ / "signed.msi", broken = dir_ / "broken.msi", junk = dir_ / "junk.cab";
+    fs::path signedMsi = dir_ / "signed.msi", broken = dir_ / "broken.msi",
+             junk = dir_ / "junk.cab";
     fs::copy_file(kSample, signedMsi);
-    shell("msibuild '" + signedMsi.string() +
-          "' -q \"CREATE TABLE \\`MsiDigitalSignature\\` (\\`Table\\` CHAR(32) NOT NULL, \\`SignObject\\` "
+    shell(
+        "msibuild '" + signedMsi.string()
+        + "' -q \"CREATE TABLE \\`MsiDigitalSignature\\` (\\`Table\\` CHAR(32) NOT NULL, "
+          "\\`SignObject\\` "
           "CHAR(72) NOT NULL, \\`DigitalCertificate_\\` CHAR(72) NOT NULL, \\`Hash\\` OBJECT "
           "PRIMARY KEY \\`Table\\`, \\`SignObject\\`)\" -q \"INSERT INTO \\`MsiDigitalSignature\\` "
-          "(\\`Table\\`, \\`SignObject\\`, \\`DigitalCertificate_\\`) VALUES ('Media', '1', 'cert')\"");
+          "(\\`Table\\`, \\`SignObject\\`, \\`DigitalCertificate_\\`) VALUES ('Media', '1', "
+          "'cert')\"");
     // The real header, then data that no MSZIP decoder takes.
     shell("msiinfo extract '" + kSample.string() + "' sample.cab > '" + junk.string() + "'");
     pack_Bytes bad = readFile(junk);
@@ -154,7 +161,8 @@ TEST_F(Cabinets, SignedPackagesAndBrokenCabinetsAreRefusedAndLeaveNothing)
     for (const fs::path& package : {signedMsi, broken}) {
         SCOPED_TRACE(package.filename());
         fs::path out = dir_ / "setup.exe";
-        PackRun run = packArgs({"--store-cabinets", kStub.string(), package.string(), out.string()});
+        PackRun run =
+            packArgs({"--store-cabinets", kStub.string(), package.string(), out.string()});
         EXPECT_EQ(run.code, 1) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_EQ(run.err.rfind("setup-pack: " + package.string() + ": ", 0), 0u) << run.err;
@@ -163,4 +171,4 @@ TEST_F(Cabinets, SignedPackagesAndBrokenCabinetsAreRefusedAndLeaveNothing)
     }
 }
 
-} // namespace
+}  // namespace

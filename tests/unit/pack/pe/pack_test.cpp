@@ -13,11 +13,13 @@ std::vector<std::string> otherResources(const pack_Bytes& file)
 {
     std::vector<std::string> out;
     for (const pack_Resource& r : resourcesOf(file)) {
-        if (r.type.isName || r.type.id != kPackRtRcdata || r.name.isName || r.name.id != kPackPayloadId) {
+        if (r.type.isName || r.type.id != kPackRtRcdata || r.name.isName
+            || r.name.id != kPackPayloadId) {
             std::string key(r.type.name.begin(), r.type.name.end());
-            key += "/" + std::to_string(r.type.id) + "/" + std::string(r.name.name.begin(), r.name.name.end()) +
-                   "/" + std::to_string(r.name.id) + "/" + std::to_string(r.lang.id) + "/" +
-                   std::to_string(r.codePage) + ":" + std::string(r.data.begin(), r.data.end());
+            key += "/" + std::to_string(r.type.id) + "/"
+                + std::string(r.name.name.begin(), r.name.name.end()) + "/"
+                + std::to_string(r.name.id) + "/" + std::to_string(r.lang.id) + "/"
+                + std::to_string(r.codePage) + ":" + std::string(r.data.begin(), r.data.end());
             out.push_back(key);
         }
     }
@@ -40,7 +42,8 @@ pack_Bytes relocations(const pack_Bytes& file)
 bool resourcesOnAPage(const pack_Bytes& file)
 {
     pack_Image image;
-    return pack_readImage(file, &image).empty() && image.sections[image.rsrcIndex].rawOffset % 4096 == 0;
+    return pack_readImage(file, &image).empty()
+        && image.sections[image.rsrcIndex].rawOffset % 4096 == 0;
 }
 
 TEST_F(SetupPack, BothFormatsCarryTheXzProgramsBytesAndKeepTheRest)
@@ -90,7 +93,7 @@ TEST_F(SetupPack, HostileStubsFailWithOneLineAndLeaveTheOutputAlone)
         return bad;
     };
     const std::pair<const char*, pack_Bytes> cases[] = {
-        {"not a PE", pack_Bytes{'h', 'e', 'l', 'l', 'o', '\n'}},
+        {"not a PE", pack_Bytes {'h', 'e', 'l', 'l', 'o', '\n'}},
         {"cut in the headers", pack_Bytes(good.begin(), good.begin() + 300)},
         {"cut in the resources", pack_Bytes(good.begin(), good.begin() + rsrc.rawOffset + 20)},
         {"section data outside", poke(rsrc.headerOffset + 20, 0xFFFFFE00u)},
@@ -106,15 +109,17 @@ TEST_F(SetupPack, HostileStubsFailWithOneLineAndLeaveTheOutputAlone)
         writeFile(dir_ / "stub.exe", c.second);
         PackRun run = packKept(dir_ / "stub.exe", dir_ / "package.msi", out);
         EXPECT_EQ(run.code, 1) << c.first;
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.first << ": " << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1)
+            << c.first << ": " << run.err;
         EXPECT_EQ(run.err.rfind("setup-pack: ", 0), 0u) << c.first << ": " << run.err;
     }
-    PackRun missing = packKept(fs::path(VORLANE_PE_STUBS) / "tiny-i686.exe", dir_ / "missing.msi", out);
+    PackRun missing =
+        packKept(fs::path(VORLANE_PE_STUBS) / "tiny-i686.exe", dir_ / "missing.msi", out);
     EXPECT_EQ(missing.code, 1) << missing.err;
     EXPECT_EQ(packKept(dir_ / "stub.exe", dir_ / "package.msi", dir_ / "new.exe").code, 1);
     EXPECT_FALSE(fs::exists(dir_ / "new.exe"));
-    EXPECT_EQ(readFile(out), (pack_Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(readFile(out), (pack_Bytes {'k', 'e', 'e', 'p'}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 3);
 }
 
-} // namespace
+}  // namespace

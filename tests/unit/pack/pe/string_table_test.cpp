@@ -24,19 +24,21 @@ pack_Resource resource(uint16_t type, uint16_t name, uint16_t lang, const pack_B
     return r;
 }
 
-} // namespace
+}  // namespace
 
 TEST(StringTable, ATextGoesFromEveryLanguageAndNothingElseChanges)
 {
     // Texts 2 and 4 of block 1 (ids 0-15) in two languages; text 2 of block 2 is id 18.
-    pack_Bytes english = block({0, 0, 2, 'a', 'b', 0, 3, 'x', 'y', 'z', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    pack_Bytes english =
+        block({0, 0, 2, 'a', 'b', 0, 3, 'x', 'y', 'z', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     pack_Bytes german = block({0, 0, 1, 'c', 0, 1, 'w', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     pack_Bytes second = block({0, 0, 1, 'q', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     std::vector<pack_Resource> resources = {
         resource(kPackRtString, 1, 0x0409, english), resource(kPackRtString, 1, 0x0407, german),
         resource(kPackRtString, 2, 0x0409, second), resource(kPackRtRcdata, 1, 0x0409, english)};
     pack_dropString(&resources, 2);
-    EXPECT_EQ(resources[0].data, block({0, 0, 0, 0, 3, 'x', 'y', 'z', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(resources[0].data,
+              block({0, 0, 0, 0, 3, 'x', 'y', 'z', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(resources[1].data, block({0, 0, 0, 0, 1, 'w', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(resources[2].data, second);
     EXPECT_EQ(resources[3].data, english);

@@ -21,19 +21,23 @@ pack_Bytes randomBytes(size_t size)
     return bytes;
 }
 
-} // namespace
+}  // namespace
 
 // No Windows Installer package reaches 2 GiB: one that does is refused before anything is
 // compressed (the sparse file below would take minutes to compress), and no OUTPUT appears.
 TEST_F(SetupPack, APackageOfTwoGiBIsRefusedAtOnce)
 {
     fs::path package = dir_ / "big.msi", output = dir_ / "setup.exe";
-    { std::ofstream(package, std::ios::binary); }
+    {
+        std::ofstream(package, std::ios::binary);
+    }
     ASSERT_EQ(truncate(package.c_str(), kPackMaxPackage), 0);
     PackRun run = packKept(kStub, package, output);
     EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.err, "setup-pack: " + package.string() + ": the package is 2147483648 bytes; no "
-                       "Windows Installer package can be 2147483648 bytes or larger\n");
+    EXPECT_EQ(run.err,
+              "setup-pack: " + package.string()
+                  + ": the package is 2147483648 bytes; no "
+                    "Windows Installer package can be 2147483648 bytes or larger\n");
     EXPECT_FALSE(fs::exists(output));
 
     pack_Compression justUnder;
@@ -57,7 +61,8 @@ TEST_F(SetupPack, AnImageThatWouldReachItsLimitStopsTheCompression)
     std::string error = pack_compressFile(package.c_str(), &payload, how);
     ASSERT_EQ(error.rfind("the setup executable would be ", 0), 0u) << error;
     EXPECT_NE(error.find(" bytes or more; Windows loads no image of 1200 bytes or more"),
-              std::string::npos) << error;
+              std::string::npos)
+        << error;
     EXPECT_LT(payload.size(), size_t(3) << 20);
 
     fs::path output = dir_ / "setup.exe";
@@ -66,10 +71,11 @@ TEST_F(SetupPack, AnImageThatWouldReachItsLimitStopsTheCompression)
     pack_Stub stub;
     ASSERT_EQ(pack_readStub(stubBytes, nullptr, &stub), "");
     pack_Blame blame = kPackBlameStub;
-    EXPECT_EQ(pack_writeOutput(stub, package.c_str(), how, output.c_str(), &blame).rfind(
-                  "the setup executable would be ", 0), 0u);
+    EXPECT_EQ(pack_writeOutput(stub, package.c_str(), how, output.c_str(), &blame)
+                  .rfind("the setup executable would be ", 0),
+              0u);
     EXPECT_EQ(blame, kPackBlamePackage);
-    EXPECT_EQ(readFile(output), (pack_Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(readFile(output), (pack_Bytes {'k', 'e', 'e', 'p'}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
 }
 
@@ -94,7 +100,8 @@ TEST_F(SetupPack, ThreadsGiveTheThreadedEncodersBytesWhateverTheirCount)
     EXPECT_EQ(outputs[2], outputs[0]);
     EXPECT_NE(outputs[0], xzProgram(package));
     for (const char* wrong : {"x", "-1", "257", ""}) {
-        EXPECT_EQ(packArgs({"--threads", wrong, kStub.string(), package.string(), "out.exe"}).code, 1)
+        EXPECT_EQ(packArgs({"--threads", wrong, kStub.string(), package.string(), "out.exe"}).code,
+                  1)
             << wrong;
     }
 }

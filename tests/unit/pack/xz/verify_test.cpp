@@ -21,7 +21,7 @@ std::string verify(const pack_Bytes& stream, const fs::path& package, size_t* ta
     return refusal.empty() ? verdict : refusal;
 }
 
-} // namespace
+}  // namespace
 
 // Only a stream that decodes to the package whole passes; a fault shows as soon as the decoder
 // meets it, and the compressor is stopped from handing over more.
@@ -48,8 +48,10 @@ TEST_F(SetupPack, TheCheckBesideTheCompressionPassesOnlyThePackage)
     flipped[flipped.size() / 2] ^= 0x40;
     for (const pack_Bytes& broken : {cut, flipped}) {
         std::string verdict = verify(broken, package, &taken);
-        EXPECT_TRUE(verdict == "the packed payload does not decode to the package" ||
-                    verdict.rfind("decoding the packed payload failed (liblzma error ", 0) == 0) << verdict;
+        EXPECT_TRUE(verdict == "the packed payload does not decode to the package"
+                    || verdict.rfind("decoding the packed payload failed (liblzma error ", 0) == 0)
+            << verdict;
     }
-    EXPECT_EQ(verify(good, dir_ / "gone.msi", &taken).rfind("cannot open the package again: ", 0), 0u);
+    EXPECT_EQ(verify(good, dir_ / "gone.msi", &taken).rfind("cannot open the package again: ", 0),
+              0u);
 }
