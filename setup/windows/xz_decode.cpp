@@ -60,8 +60,12 @@ static DWORD startDecoder(lzma_stream* stream, uint32_t threads, uint64_t thread
     return code;
 }
 
-// Decodes the slice already set in the stream until a call yields no more output, writing
-// each piece before the next call. Sets *ended once the decoder reports the stream's end.
+// Decodes the slice already set in the stream, writing each piece before the next call. A
+// slice of LZMA_RUN is done once it is taken and a call leaves room in its piece: waiting for
+// more output instead would hold back the input that the threads of later blocks need. The
+// last slice (LZMA_FINISH) is decoded until the stream ends or liblzma gives up: a call that
+// only hands input to a thread returns without output, and a cut stream ends in LZMA_BUF_ERROR.
+// Sets *ended once the decoder reports the stream's end.
 static DWORD drainSlice(lzma_stream* stream, lzma_action action, HANDLE file, setup_Digest* digest,
                         bool* ended)
 {
@@ -74,22 +78,23 @@ static DWORD drainSlice(lzma_stream* stream, lzma_action action, HANDLE file, se
             SETUP_RECORD(ERROR_WRITE_FAULT);
             return ERROR_WRITE_FAULT;
         }
-        if (ret == LZMA_STREAM_END) {
-            *ended = true;
-        }
+        *ended = ret == LZMA_STREAM_END;
         DWORD produced = static_cast<DWORD>(sizeof piece - stream->avail_out);
-        if (produced == 0) {
+        if (produced != 0) {
+            if (digest != nullptr) {
+                setup_digestUpdate(digest, piece, produced);
+            }
+            DWORD error = setup_writeAll(file, piece, produced);
+            if (error != ERROR_SUCCESS) {
+                return error;
+            }
+            // Per piece, not per slice: a slice of very compressible bytes decodes for long.
+            setup_progressStep(static_cast<DWORD>(stream->total_in));
+        }
+        bool sliceTaken = action == LZMA_RUN && stream->avail_in == 0 && stream->avail_out != 0;
+        if (*ended || sliceTaken) {
             return ERROR_SUCCESS;
         }
-        if (digest != nullptr) {
-            setup_digestUpdate(digest, piece, produced);
-        }
-        DWORD error = setup_writeAll(file, piece, produced);
-        if (error != ERROR_SUCCESS) {
-            return error;
-        }
-        // Per piece, not per slice: a slice of very compressible bytes decodes for long.
-        setup_progressStep(static_cast<DWORD>(stream->total_in));
     }
 }
 
