@@ -21,13 +21,21 @@
 #      setup-pack --threads 0: time per decoded MB and peak private memory (target: the time
 #      per MB the same at both sizes, the memory flat). The 1 GB package and its two
 #      executables are made once and kept in X64-BUILD-DIR/bench/large (about 15 minutes on
-#      two cores); BENCH_LARGE=0 leaves the section out.
+#      two cores);
+#   6. decoding on every core: payloads in blocks (280 MB; BENCH_BLOCK_SIZES="280M 1G" adds
+#      the gigabyte), both builds, against the stock xz.exe -dc -T0 and -T1 on the same payload
+#      (targets: at most 1.05 times -T0 and 0.60 times -T1 on two cores), and the peak private
+#      memory of each.
+# BENCH_PARTS picks the sections (default "1 2 3 4 5 6"; BENCH_LARGE=0 leaves 5 and 6 out).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
 x64=$(realpath -m "${1:-build/windows-x64}")
 i686=$(realpath -m "${2:-build/windows}")
 runs=${BENCH_RUNS:-9}
+parts=${BENCH_PARTS:-1 2 3 4 5 6}
+[ "${BENCH_LARGE:-1}" = 0 ] && parts=${parts//[56]/}
+part() { [[ " $parts " == *" $1 "* ]]; }
 
 [ -f "$x64/CMakeCache.txt" ] || cmake --preset windows-x64 -B "$x64" >/dev/null
 [ -f "$i686/CMakeCache.txt" ] || cmake --preset windows -B "$i686" >/dev/null
@@ -57,12 +65,16 @@ payload_size=$(stat -c %s "$data/package.xz")
 decoded_size=$(stat -c %s "$data/package.bin")
 echo "== payload: $payload_size bytes packed, $decoded_size bytes decoded"
 
+if part 1; then
 echo
 echo "== 1. decoder: setup_xzDecodeToFile to a file vs lzma_stream_buffer_decode to memory"
 wine_run "$x64/bench/bench_payload_decode.exe" "$(win "$data/package.xz")" \
   "$(win "$work/decoded.bin")" "$runs" </dev/null
 rm -f "$work/decoded.bin"
 
+fi
+
+if part 2; then
 echo
 echo "== 2. whole executable: setup.exe --quiet --xzdec vs the stock xz.exe -dc, $runs paired runs"
 # Processor time (user and system, of the Wine process that runs the program) is read as well:
@@ -98,6 +110,9 @@ awk -v a="$ms" -v b="$mx" -v c="$bs" -v d="$bx" -v e="$cs" -v f="$cx" \
   'BEGIN { printf "ratio %.3f of the medians, %.3f of the best runs, %.3f of the best processor times (target at most 1.00)\n", a / b, c / d, e / f }'
 rm -f "$work"/*.msi "$work/xz.out" "$work/cpu.txt"
 
+fi
+
+if part 3; then
 echo
 echo "== 3. peak memory of setup.exe --quiet --xzdec"
 # The Wine process that runs setup.exe is the one started here (the loader execs in place);
@@ -123,22 +138,28 @@ rm -f "$work"/*.msi
 echo "peak RssFile $((peak_file / 1024)) MiB, VmHWM $((hwm / 1024)) MiB, payload $((payload_size / 1048576)) MiB"
 echo "peak private memory (RssAnon): $((peak_anon / 1024)) MiB (target at most 72 MiB)"
 
+fi
+
+if part 4; then
 echo
 echo "== 4. size of the 32-bit setup.exe without a payload"
 size=$(stat -c %s "$i686/bench/nopayload/setup.exe")
 awk -v s="$size" 'BEGIN { printf "%d bytes = %.1f KiB (target at most 100 KiB)\n", s, s / 1024 }'
+fi
 wineserver -k 2>/dev/null || true
 
-[ "${BENCH_LARGE:-1}" = 0 ] && exit 0
-echo
-echo "== 5. decoding at size, both builds, ${BENCH_SIZE_RUNS:-3} runs each"
+part 5 || part 6 || exit 0
 large=$x64/bench/large
 mkdir -p "$large"
-[ -f "$large/package.bin" ] || perl bench/payload-data.pl "$large/package.bin" 1073741824
 cmake --build "$i686" -j2 --target setup_stub setup_pack_native >/dev/null
 cmake --build "$x64" -j2 --target setup_stub >/dev/null
 # The 32-bit build runs under the emulator in a 32-bit prefix of its own.
 WINEPREFIX=$i686/wine/bench scripts/i386.sh scripts/wine-prefix.sh "$i686/wine/bench" win32
+
+if part 5; then
+echo
+echo "== 5. decoding at size, both builds, ${BENCH_SIZE_RUNS:-3} runs each"
+[ -f "$large/package.bin" ] || perl bench/payload-data.pl "$large/package.bin" 1073741824
 for size in 70M 1G; do
   package=$data/package.bin
   [ "$size" = 1G ] && package=$large/package.bin
@@ -164,3 +185,59 @@ for size in 70M 1G; do
 done
 [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1 ||
   echo "(the 32-bit figures include the emulator's own memory and time)"
+fi
+
+part 6 || exit 0
+echo
+echo "== 6. decoding on every core: payloads in blocks, setup.exe --quiet --xzdec against the"
+echo "   stock xz.exe -dc -T0 and -T1 on the same payload, $(nproc) processors, ${BENCH_SIZE_RUNS:-3} runs each"
+# The sizes are those BENCH_BLOCK_SIZES names (default 280M; "280M 1G" adds the gigabyte,
+# about half an hour more on two cores for its packing). The reference payload is made by the
+# xz program with setup-pack's block size: the same bytes (tests/unit/pack checks that form).
+# Only a 64-bit xz.exe is built, so the 32-bit setup.exe is set against it as well.
+for size in ${BENCH_BLOCK_SIZES:-280M}; do
+  bytes=$(numfmt --from=iec "$size")
+  package=$large/blocks-$size.bin
+  [ -f "$package" ] || perl bench/payload-data.pl "$package" "$bytes"
+  [ -f "$package.xz" ] && [ "$package.xz" -nt "$package" ] ||
+    xz -9 --check=crc64 -T2 --block-size=134217728 -c "$package" >"$package.xz"
+  echo "$size: $(stat -c %s "$package") bytes, $(stat -c %s "$package.xz") packed in" \
+    "$(xz --robot -lv "$package.xz" | awk '$1 == "block" { n++ } END { print n }') blocks"
+  best() { printf '%s\n' "$@" | sort -n | head -1; }
+  declare -A t=() peaks=()
+  for arch in x64 i686; do
+    dir=$large/$arch-blocks-$size stub=$x64/setup-stub.exe prefix=$x64/wine/bench run=(env BENCH_WINE=$VORLANE_WINE)
+    [ "$arch" = i686 ] && stub=$i686/setup-stub.exe prefix=$i686/wine/bench run=(scripts/i386.sh)
+    mkdir -p "$dir"
+    if [ ! -f "$dir/setup.exe" ] || [ "$package" -nt "$dir/setup.exe" ] || [ "$stub" -nt "$dir/setup.exe" ]; then
+      "$i686/setup-pack" --keep-branding --threads 0 "$stub" "$package" "$dir/setup.exe.new"
+      mv "$dir/setup.exe.new" "$dir/setup.exe"
+    fi
+    times=() peak=0
+    for _ in $(seq "${BENCH_SIZE_RUNS:-3}"); do
+      read -r s p < <(WINEPREFIX=$prefix "${run[@]}" bench/decode-run.sh "$dir/setup.exe" "$dir/work")
+      times+=("$s")
+      [ "$p" -gt "$peak" ] && peak=$p
+    done
+    t[$arch]=$(best "${times[@]}") peaks[$arch]=$peak
+    echo "  setup.exe $arch: best ${t[$arch]} s (${times[*]}), peak private $((peak / 1024)) MiB"
+  done
+  for threads in 0 1; do
+    times=() peak=0
+    for _ in $(seq "${BENCH_SIZE_RUNS:-3}"); do
+      read -r s p < <(WINEPREFIX=$x64/wine/bench BENCH_WINE=$VORLANE_WINE \
+        bench/decode-run.sh --xz "$xz_exe" "$package.xz" "$threads" "$large/xz-work")
+      times+=("$s")
+      [ "$p" -gt "$peak" ] && peak=$p
+    done
+    t[T$threads]=$(best "${times[@]}")
+    echo "  xz.exe -dc -T$threads: best ${t[T$threads]} s (${times[*]}), peak private $((peak / 1024)) MiB"
+  done
+  for arch in x64 i686; do
+    awk -v s="${t[$arch]}" -v t0="${t[T0]}" -v t1="${t[T1]}" -v a="$arch" \
+      'BEGIN { printf "  %s: %.3f x xz -dc -T0 (target <= 1.05), %.3f x xz -dc -T1 (target <= 0.60)\n", a, s / t0, s / t1 }'
+  done
+  unset t peaks
+done
+echo "(threading memory limit: a quarter of the physical memory and, in the 32-bit build, of the"
+echo " largest free address range, at most 512 MiB; $(awk '/^MemTotal:/ { printf "%d MiB", $2 / 1024 }' /proc/meminfo) here)"

@@ -80,9 +80,14 @@ Times decodeToFile(const std::string& input, const char* out, bool locked = fals
     setup_digestStart(&digest, key);
     // As a run without --quiet decodes: with the progress window's clock reads and, past its
     // delay, the window and its messages.
+    // On the threads setup.exe takes.
+    uint32_t threads = 1;
+    uint64_t threadingLimit = 0;
+    setup_decodeThreading(&threads, &threadingLimit);
     result = result != 0 ? result
                          : setup_xzDecodeToFile(input.data(), static_cast<DWORD>(input.size()),
-                                                file, locked ? &digest : nullptr, true);
+                                                file, locked ? &digest : nullptr, true, threads,
+                                                threadingLimit);
     if (result == 0 && locked) {
         result = setup_getFileId(file, &id);
     }
