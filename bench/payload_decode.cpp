@@ -84,10 +84,10 @@ Times decodeToFile(const std::string& input, const char* out, bool locked = fals
     uint32_t threads = 1;
     uint64_t threadingLimit = 0;
     setup_decodeThreading(&threads, &threadingLimit);
-    result = result != 0 ? result
-                         : setup_xzDecodeToFile(input.data(), static_cast<DWORD>(input.size()),
-                                                file, locked ? &digest : nullptr, true, threads,
-                                                threadingLimit);
+    result = result != 0
+        ? result
+        : setup_xzDecodeToFile(input.data(), static_cast<DWORD>(input.size()), file,
+                               locked ? &digest : nullptr, true, threads, threadingLimit);
     if (result == 0 && locked) {
         result = setup_getFileId(file, &id);
     }
