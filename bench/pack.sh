@@ -15,17 +15,21 @@
 #      (the same target as 2);
 #   4. the same as 3 without the `xz -9 -T1` run, on a 1 GB package of the same kind (made once
 #      by bench/payload-data.pl and kept in BUILD-DIR/bench/pack/large.bin), in BENCH_LARGE_RUNS
-#      runs (default 1: one pair takes about 13 minutes on two cores).
+#      runs (default 1: one pair takes about 13 minutes on two cores);
+#   5. `setup-pack --threads 0` without and with --store-cabinets on a package whose one
+#      MSZIP cabinet holds about 390 MB (eight files of 40 MiB of noise and the 70 MB stand-in,
+#      built once by wixl into BUILD-DIR/bench/pack/store): time and peak memory of each
+#      (target: the peak with --store-cabinets at most the plain pack's plus 64 MiB).
 # The load average is printed with each section: on a shared machine the ratios move with it.
 # PACKAGE may be given instead of the stand-in: BENCH_PACKAGE=/path/to/big.bin. BENCH_SECTIONS
 # picks what runs: "single" (1 and 2), "threads" (3; no one-thread setup-pack run, which takes
-# hours on a gigabyte), "large" (4), default all three.
+# hours on a gigabyte), "large" (4), "store" (5), default all four.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 build=$(realpath -m "${1:-build/windows}")
 runs=${BENCH_RUNS:-3}
 large_runs=${BENCH_LARGE_RUNS:-1}
-sections=${BENCH_SECTIONS:-single threads large}
+sections=${BENCH_SECTIONS:-single threads large store}
 slack_kib=$((32 * 1024))
 
 [ -f "$build/CMakeCache.txt" ] || cmake --preset windows -B "$build" >/dev/null
@@ -100,4 +104,48 @@ if [[ " $sections " == *" large "* ]]; then
   large=$work/large.bin
   [ -f "$large" ] || { echo "== making the 1 GB package"; perl bench/payload-data.pl "$large" 1073741824; }
   threads_section "$large" "$large_runs" 0
+fi
+
+if [[ " $sections " == *" store "* ]]; then
+  [[ " $sections " != " store " ]] && echo
+  store=$work/store
+  if [ ! -f "$store/store.msi" ]; then
+    echo "== making the package with a large cabinet (wixl)"
+    mkdir -p "$store/files"
+    # Noise that the same key gives on every machine, and the stand-in's mix of text and noise.
+    for n in 1 2 3 4 5 6 7 8; do
+      head -c $((40 * 1048576)) /dev/zero |
+        openssl enc -aes-128-ctr -nosalt -K "$(printf '%032x' "$n")" -iv 0 2>/dev/null \
+          >"$store/files/noise$n.bin"
+    done
+    cp "$package" "$store/files/standin.bin"
+    {
+      echo '<?xml version="1.0" encoding="utf-8"?>'
+      echo '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">'
+      echo '<Product Id="5C1D2E3F-4A5B-4C6D-8E7F-90A1B2C3D4E5" Name="Store" Language="1033" Version="1.0.0"'
+      echo '  Manufacturer="Bench" UpgradeCode="6D2E3F4A-5B6C-4D7E-9F80-A1B2C3D4E5F6">'
+      echo '<Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine"/>'
+      echo '<Media Id="1" Cabinet="store.cab" EmbedCab="yes"/>'
+      echo '<Directory Id="TARGETDIR" Name="SourceDir"><Directory Id="ProgramFilesFolder">'
+      echo '<Directory Id="STORE_DIR" Name="Store"><Component Id="Files" Guid="7E3F4A5B-6C7D-4E8F-A091-B2C3D4E5F6A7">'
+      for f in "$store"/files/*.bin; do
+        echo "<File Id=\"$(basename "$f" .bin)\" Name=\"$(basename "$f")\" Source=\"files/$(basename "$f")\"/>"
+      done
+      echo '</Component></Directory></Directory></Directory>'
+      echo '<Feature Id="Complete" Level="1"><ComponentRef Id="Files"/></Feature>'
+      echo '</Product></Wix>'
+    } >"$store/store.wxs"
+    (cd "$store" && wixl -o store.msi.new store.wxs && mv store.msi.new store.msi)
+    rm -f "$store"/files/*.bin
+  fi
+  echo "== --store-cabinets: $(stat -c %s "$store/store.msi") bytes, one thread per core; load$(cut -d' ' -f1-3 /proc/loadavg | sed 's/^/ /')"
+  read -r pt _ pm < <(measure "$build/setup-pack" --keep-branding --threads 0 \
+                      "$build/setup-stub.exe" "$store/store.msi" "$work/setup.exe")
+  read -r st _ sm < <(measure "$build/setup-pack" --keep-branding --threads 0 --store-cabinets \
+                      "$build/setup-stub.exe" "$store/store.msi" "$work/setup.exe")
+  printf '  plain %7.2f s %8d KiB   --store-cabinets %7.2f s %8d KiB (%+.2f s)\n' \
+    "$pt" "$pm" "$st" "$sm" "$(awk "BEGIN { print $st - $pt }")"
+  printf 'peak memory: --store-cabinets %d KiB, plain %d KiB + 64 MiB = %d KiB (target: at most that; %+.1f MiB)\n' \
+    "$sm" "$pm" $((pm + 65536)) "$(awk "BEGIN { print ($sm - $pm) / 1024 }")"
+  rm -f "$work/setup.exe"
 fi
