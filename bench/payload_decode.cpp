@@ -79,8 +79,7 @@ Times decodeToFile(const std::string& input, const char* out, bool locked = fals
     DWORD result = locked ? setup_randomBytes(key, sizeof key) : 0;
     setup_digestStart(&digest, key);
     // As a run without --quiet decodes: with the progress window's clock reads and, past its
-    // delay, the window and its messages.
-    // On the threads setup.exe takes.
+    // delay, the window and its messages, on the threads setup.exe takes.
     uint32_t threads = 1;
     uint64_t threadingLimit = 0;
     setup_decodeThreading(&threads, &threadingLimit);
