@@ -67,15 +67,48 @@ inline std::string lzma2Stored(const std::string& content, size_t chunkSize = 65
     return out;
 }
 
-inline Stream make(const std::string& content, size_t chunkSize = 65536)
+// Stream header: magic, flags (CRC64), CRC32 of the flags.
+inline void putStreamHeader(std::string& out)
 {
-    Stream s;
-    std::string& out = s.bytes;
-    // Stream header: magic, flags (CRC64), CRC32 of the flags.
     out.assign("\xFD"
                "7zXZ\0\0\x04",
                8);
     putLe32(out, crc32Of(out, 6, 2));
+}
+
+inline void putCheck(std::string& out, const std::string& content)
+{
+    uint64_t check =
+        lzma_crc64(reinterpret_cast<const uint8_t*>(content.data()), content.size(), 0);
+    for (int i = 0; i < 8; ++i) {
+        out.push_back(static_cast<char>((check >> (8 * i)) & 0xFF));
+    }
+}
+
+// Index (its records: unpadded and uncompressed size of each block) and stream footer: CRC32,
+// backward size, flags, magic. Returns the index's offset.
+inline size_t putIndexAndFooter(std::string& out, size_t records, const std::string& index)
+{
+    size_t indexOffset = out.size();
+    out.push_back('\0');
+    putVarint(out, records);
+    out += index;
+    padTo4(out, indexOffset);
+    putLe32(out, crc32Of(out, indexOffset, out.size() - indexOffset));
+    std::string tail;
+    putLe32(tail, static_cast<uint32_t>((out.size() - indexOffset) / 4 - 1));
+    tail.append("\0\x04", 2);
+    putLe32(out, crc32Of(tail, 0, tail.size()));
+    out += tail;
+    out.append("YZ");
+    return indexOffset;
+}
+
+inline Stream make(const std::string& content, size_t chunkSize = 65536)
+{
+    Stream s;
+    std::string& out = s.bytes;
+    putStreamHeader(out);
     // Block header: 12 bytes, one filter, no sizes; LZMA2 with the 64 MiB property 0x1C.
     size_t blockStart = out.size();
     out.append("\x02\x00\x21\x01\x1C\0\0\0", 8);
@@ -86,26 +119,11 @@ inline Stream make(const std::string& content, size_t chunkSize = 65536)
     size_t compressed = data.size();
     padTo4(out, blockStart);
     s.checkOffset = out.size();
-    uint64_t check =
-        lzma_crc64(reinterpret_cast<const uint8_t*>(content.data()), content.size(), 0);
-    for (int i = 0; i < 8; ++i) {
-        out.push_back(static_cast<char>((check >> (8 * i)) & 0xFF));
-    }
-    // Index: one record of the unpadded and the uncompressed size.
-    s.indexOffset = out.size();
-    out.push_back('\0');
-    putVarint(out, 1);
-    putVarint(out, 12 + compressed + 8);
-    putVarint(out, content.size());
-    padTo4(out, s.indexOffset);
-    putLe32(out, crc32Of(out, s.indexOffset, out.size() - s.indexOffset));
-    // Stream footer: CRC32, backward size, flags, magic.
-    std::string tail;
-    putLe32(tail, static_cast<uint32_t>((out.size() - s.indexOffset) / 4 - 1));
-    tail.append("\0\x04", 2);
-    putLe32(out, crc32Of(tail, 0, tail.size()));
-    out += tail;
-    out.append("YZ");
+    putCheck(out, content);
+    std::string index;
+    putVarint(index, 12 + compressed + 8);
+    putVarint(index, content.size());
+    s.indexOffset = putIndexAndFooter(out, 1, index);
     return s;
 }
 
@@ -121,10 +139,7 @@ inline Blocks makeBlocks(const std::string& content, size_t blockSize)
 {
     Blocks b;
     std::string& out = b.bytes;
-    out.assign("\xFD"
-               "7zXZ\0\0\x04",
-               8);
-    putLe32(out, crc32Of(out, 6, 2));
+    putStreamHeader(out);
     std::string index;
     size_t records = 0;
     for (size_t at = 0; at < content.size(); at += blockSize, ++records) {
@@ -143,25 +158,11 @@ inline Blocks makeBlocks(const std::string& content, size_t blockSize)
         b.blockStarts.push_back(out.size());
         out += header + data;
         padTo4(out, b.blockStarts.back());
-        uint64_t check = lzma_crc64(reinterpret_cast<const uint8_t*>(part.data()), part.size(), 0);
-        for (int i = 0; i < 8; ++i) {
-            out.push_back(static_cast<char>((check >> (8 * i)) & 0xFF));
-        }
+        putCheck(out, part);
         putVarint(index, header.size() + data.size() + 8);
         putVarint(index, part.size());
     }
-    size_t indexOffset = out.size();
-    out.push_back('\0');
-    putVarint(out, records);
-    out += index;
-    padTo4(out, indexOffset);
-    putLe32(out, crc32Of(out, indexOffset, out.size() - indexOffset));
-    std::string tail;
-    putLe32(tail, static_cast<uint32_t>((out.size() - indexOffset) / 4 - 1));
-    tail.append("\0\x04", 2);
-    putLe32(out, crc32Of(tail, 0, tail.size()));
-    out += tail;
-    out.append("YZ");
+    putIndexAndFooter(out, records, index);
     return b;
 }
 
