@@ -156,6 +156,28 @@ cmake --build "$x64" -j2 --target setup_stub >/dev/null
 # The 32-bit build runs under the emulator in a 32-bit prefix of its own.
 WINEPREFIX=$i686/wine/bench scripts/i386.sh scripts/wine-prefix.sh "$i686/wine/bench" win32
 
+# Packs PACKAGE into DIR/setup.exe on STUB, unless that is newer than both.
+pack_into() {
+  local stub=$1 package=$2 dir=$3
+  mkdir -p "$dir"
+  if [ ! -f "$dir/setup.exe" ] || [ "$package" -nt "$dir/setup.exe" ] || [ "$stub" -nt "$dir/setup.exe" ]; then
+    "$i686/setup-pack" --keep-branding --threads 0 "$stub" "$package" "$dir/setup.exe.new"
+    mv "$dir/setup.exe.new" "$dir/setup.exe"
+  fi
+}
+
+# Runs a bench/decode-run.sh command BENCH_SIZE_RUNS times: its times, the best and the peak.
+decode_runs() {
+  local s p
+  times=() peak=0
+  for _ in $(seq "${BENCH_SIZE_RUNS:-3}"); do
+    read -r s p < <("$@")
+    times+=("$s")
+    [ "$p" -gt "$peak" ] && peak=$p
+  done
+  best=$(printf '%s\n' "${times[@]}" | sort -n | head -1)
+}
+
 if part 5; then
 echo
 echo "== 5. decoding at size, both builds, ${BENCH_SIZE_RUNS:-3} runs each"
@@ -166,18 +188,8 @@ for size in 70M 1G; do
   for arch in x64 i686; do
     dir=$large/$arch-$size stub=$x64/setup-stub.exe prefix=$x64/wine/bench run=(env BENCH_WINE=$VORLANE_WINE)
     [ "$arch" = i686 ] && stub=$i686/setup-stub.exe prefix=$i686/wine/bench run=(scripts/i386.sh)
-    mkdir -p "$dir"
-    if [ ! -f "$dir/setup.exe" ] || [ "$package" -nt "$dir/setup.exe" ]; then
-      "$i686/setup-pack" --keep-branding --threads 0 "$stub" "$package" "$dir/setup.exe.new"
-      mv "$dir/setup.exe.new" "$dir/setup.exe"
-    fi
-    times=() peak=0
-    for _ in $(seq "${BENCH_SIZE_RUNS:-3}"); do
-      read -r t p < <(WINEPREFIX=$prefix "${run[@]}" bench/decode-run.sh "$dir/setup.exe" "$dir/work")
-      times+=("$t")
-      [ "$p" -gt "$peak" ] && peak=$p
-    done
-    best=$(printf '%s\n' "${times[@]}" | sort -n | head -1)
+    pack_into "$stub" "$package" "$dir"
+    decode_runs env WINEPREFIX="$prefix" "${run[@]}" bench/decode-run.sh "$dir/setup.exe" "$dir/work"
     mb=$(awk -v b="$(stat -c %s "$package")" 'BEGIN { printf "%.1f", b / 1e6 }')
     awk -v t="$best" -v mb="$mb" -v p="$peak" -v a="$arch" -v s="$size" -v all="${times[*]}" \
       'BEGIN { printf "%-4s %-3s %7.1f MB: best %7.3f s (%s), %.2f ms per MB, peak private %d MiB\n", a, s, mb, t, all, t * 1000 / mb, p / 1024 }'
@@ -203,41 +215,26 @@ for size in ${BENCH_BLOCK_SIZES:-280M}; do
     xz -9 --check=crc64 -T2 --block-size=134217728 -c "$package" >"$package.xz"
   echo "$size: $(stat -c %s "$package") bytes, $(stat -c %s "$package.xz") packed in" \
     "$(xz --robot -lv "$package.xz" | awk '$1 == "block" { n++ } END { print n }') blocks"
-  best() { printf '%s\n' "$@" | sort -n | head -1; }
-  declare -A t=() peaks=()
+  declare -A t=()
   for arch in x64 i686; do
     dir=$large/$arch-blocks-$size stub=$x64/setup-stub.exe prefix=$x64/wine/bench run=(env BENCH_WINE=$VORLANE_WINE)
     [ "$arch" = i686 ] && stub=$i686/setup-stub.exe prefix=$i686/wine/bench run=(scripts/i386.sh)
-    mkdir -p "$dir"
-    if [ ! -f "$dir/setup.exe" ] || [ "$package" -nt "$dir/setup.exe" ] || [ "$stub" -nt "$dir/setup.exe" ]; then
-      "$i686/setup-pack" --keep-branding --threads 0 "$stub" "$package" "$dir/setup.exe.new"
-      mv "$dir/setup.exe.new" "$dir/setup.exe"
-    fi
-    times=() peak=0
-    for _ in $(seq "${BENCH_SIZE_RUNS:-3}"); do
-      read -r s p < <(WINEPREFIX=$prefix "${run[@]}" bench/decode-run.sh "$dir/setup.exe" "$dir/work")
-      times+=("$s")
-      [ "$p" -gt "$peak" ] && peak=$p
-    done
-    t[$arch]=$(best "${times[@]}") peaks[$arch]=$peak
+    pack_into "$stub" "$package" "$dir"
+    decode_runs env WINEPREFIX="$prefix" "${run[@]}" bench/decode-run.sh "$dir/setup.exe" "$dir/work"
+    t[$arch]=$best
     echo "  setup.exe $arch: best ${t[$arch]} s (${times[*]}), peak private $((peak / 1024)) MiB"
   done
   for threads in 0 1; do
-    times=() peak=0
-    for _ in $(seq "${BENCH_SIZE_RUNS:-3}"); do
-      read -r s p < <(WINEPREFIX=$x64/wine/bench BENCH_WINE=$VORLANE_WINE \
-        bench/decode-run.sh --xz "$xz_exe" "$package.xz" "$threads" "$large/xz-work")
-      times+=("$s")
-      [ "$p" -gt "$peak" ] && peak=$p
-    done
-    t[T$threads]=$(best "${times[@]}")
+    decode_runs env WINEPREFIX="$x64/wine/bench" BENCH_WINE="$VORLANE_WINE" \
+      bench/decode-run.sh --xz "$xz_exe" "$package.xz" "$threads" "$large/xz-work"
+    t[T$threads]=$best
     echo "  xz.exe -dc -T$threads: best ${t[T$threads]} s (${times[*]}), peak private $((peak / 1024)) MiB"
   done
   for arch in x64 i686; do
     awk -v s="${t[$arch]}" -v t0="${t[T0]}" -v t1="${t[T1]}" -v a="$arch" \
       'BEGIN { printf "  %s: %.3f x xz -dc -T0 (target <= 1.05), %.3f x xz -dc -T1 (target <= 0.60)\n", a, s / t0, s / t1 }'
   done
-  unset t peaks
+  unset t
 done
 echo "(threading memory limit: a quarter of the physical memory and, in the 32-bit build, of the"
 echo " largest free address range, at most 512 MiB; $(awk '/^MemTotal:/ { printf "%d MiB", $2 / 1024 }' /proc/meminfo) here)"
