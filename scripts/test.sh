@@ -98,6 +98,9 @@ wine8=$(scripts/i386.sh scripts/wine-run.sh --version | cut -d' ' -f1)
 wine10=$(scripts/i386.sh scripts/wine10.sh sh -c '"$VORLANE_WINE" --version' | cut -d' ' -f1)
 echo "$wine10: $(wine_entries "$logs"/wine10-*.txt)"
 echo "$wine8: $(wine_entries "$logs"/wine8-*.txt)"
+# What the run keeps on disk (machines with little room fail in the middle, with no other sign).
+cache=${VORLANE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vorlane-setup}
+echo "disk: the build trees $(du -sh build | cut -f1), the cache (with the Debian 13 root) $(du -sh "$cache" | cut -f1)"
 if [ "$failed" != 0 ]; then
   echo "tests FAILED after $(( $(date +%s) - start )) s"
   exit 1

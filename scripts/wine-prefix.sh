@@ -11,6 +11,24 @@ dpi=
 [ "${3:-}" = --stand-in ] && standin=$4
 [ "${3:-}" = --log-pixels ] && dpi=$4
 . "$here/wine-env.sh"
+
+# Each prefix holds its own copy of Wine's programs and libraries: 0.6 GB in a 32-bit prefix,
+# 1.2 GB in a 64-bit one, a dozen prefixes to a test run. The new prefix's system files that
+# match a finished sibling's in name and bytes become links to them, so that the prefixes of one
+# directory share one copy. Nothing writes into them in place: Wine replaces them only when it
+# updates a prefix, with the same bytes in every prefix of that version.
+share_with_siblings() {
+  command -v hardlink >/dev/null || return 0
+  local dirs=() other sys
+  for other in "$WINEPREFIX" "$(dirname "$WINEPREFIX")"/*/; do
+    [ "$other" = "$WINEPREFIX" ] || [ -f "$other/.vorlane-ready" ] || continue
+    for sys in system32 syswow64 winsxs; do
+      [ -d "$other/drive_c/windows/$sys" ] && dirs+=("$other/drive_c/windows/$sys")
+    done
+  done
+  hardlink --quiet --ignore-time --respect-name "${dirs[@]}" || true
+}
+
 mkdir -p "$dir"
 export WINEPREFIX=$(cd "$dir" && pwd)
 if [ ! -f "$WINEPREFIX/.vorlane-ready" ]; then
@@ -23,13 +41,16 @@ if [ ! -f "$WINEPREFIX/.vorlane-ready" ]; then
     "$VORLANE_WINE" reg add 'HKCU\Software\Wine\DllOverrides' /v msiexec.exe /d native /f >/dev/null 2>&1 </dev/null
   fi
   wineserver -w </dev/null >/dev/null 2>&1
+  share_with_siblings
   touch "$WINEPREFIX/.vorlane-ready"
 fi
 if [ -n "$standin" ]; then
-  # Every system directory a program of either width may look in.
+  # Every system directory a program of either width may look in. The file is replaced, never
+  # written into: it may be a link shared with other prefixes.
   for sys in system32 syswow64; do
     if [ -d "$WINEPREFIX/drive_c/windows/$sys" ]; then
-      cp -f "$standin" "$WINEPREFIX/drive_c/windows/$sys/msiexec.exe"
+      rm -f "$WINEPREFIX/drive_c/windows/$sys/msiexec.exe"
+      cp "$standin" "$WINEPREFIX/drive_c/windows/$sys/msiexec.exe"
     fi
   done
 fi
