@@ -61,8 +61,10 @@ function(vorlane_wine_prefix_fixture leg role)
   if(role STREQUAL "standin")
     set(extra --stand-in $<TARGET_FILE:msiexec_standin>)
   endif()
+  # Made where 32-bit programs run, whatever the build: a 64-bit prefix made by the 64-bit
+  # loader alone has no 32-bit system (syswow64), and the 64-bit tree runs the 32-bit stub too.
   add_test(NAME wine_prefix_${prefix}
-    COMMAND ${VORLANE_RUN_I386} ${PROJECT_SOURCE_DIR}/scripts/wine-prefix.sh ${dir} ${leg} ${extra})
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/i386.sh ${PROJECT_SOURCE_DIR}/scripts/wine-prefix.sh ${dir} ${leg} ${extra})
   set_tests_properties(wine_prefix_${prefix} PROPERTIES FIXTURES_SETUP wine_${prefix} TIMEOUT 300)
   add_test(NAME wine_stop_${prefix}
     COMMAND ${CMAKE_COMMAND} -E env WINEPREFIX=${dir} wineserver -k)

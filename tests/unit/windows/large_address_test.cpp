@@ -19,15 +19,20 @@ namespace {
 
 constexpr uintptr_t kTwoGiB = uintptr_t(1) << 31;
 
-// Reserves every free region below 2 GiB; released on destruction.
+// Reserves every free region below 2 GiB; released on destruction. Remembers the ranges that
+// were reserved already.
 struct LowMemoryTaken {
     std::vector<void*> regions;
+    std::vector<MEMORY_BASIC_INFORMATION> reservedBefore;
     LowMemoryTaken()
     {
         MEMORY_BASIC_INFORMATION info;
         for (uintptr_t at = 0x10000;
              at < kTwoGiB && VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof info) != 0;
              at = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize) {
+            if (info.State == MEM_RESERVE) {
+                reservedBefore.push_back(info);
+            }
             if (info.State != MEM_FREE) {
                 continue;
             }
@@ -43,6 +48,16 @@ struct LowMemoryTaken {
                 }
             }
         }
+    }
+    bool wasReserved(const void* p) const
+    {
+        for (const MEMORY_BASIC_INFORMATION& r : reservedBefore) {
+            auto base = static_cast<const uint8_t*>(r.BaseAddress);
+            if (p >= base && p < base + r.RegionSize) {
+                return true;
+            }
+        }
+        return false;
     }
     ~LowMemoryTaken()
     {
@@ -112,6 +127,7 @@ TEST(LargeAddresses, DecodingWithEveryBufferAboveTwoGiBGivesTheSameFile)
     std::string decoded;
     void* input = nullptr;
     void* probe = nullptr;
+    bool inputInAReservation = false;
     {
         LowMemoryTaken taken;
         input = VirtualAlloc(nullptr, payload.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
@@ -122,13 +138,20 @@ TEST(LargeAddresses, DecodingWithEveryBufferAboveTwoGiBGivesTheSameFile)
             VirtualFree(input, 0, MEM_RELEASE);
         }
         free(probe);
+        inputInAReservation = taken.wasReserved(input);
     }
     ASSERT_NE(input, nullptr);
-    EXPECT_GE(reinterpret_cast<uintptr_t>(input), kTwoGiB);
-    EXPECT_GE(reinterpret_cast<uintptr_t>(probe), kTwoGiB);
     EXPECT_EQ(code, 0u);
     EXPECT_TRUE(decoded == expected)
         << decoded.size() << " bytes decoded, " << expected.size() << " expected";
+    // Wine 10 under the i386 emulator shows about 900 MiB below 2 GiB as reserved before the
+    // process has reserved anything, and then hands out memory from inside it, which Windows
+    // never does with a reservation: there the low addresses cannot all be taken.
+    if (inputInAReservation) {
+        GTEST_SKIP() << "Wine gave out memory inside a range it had shown as reserved";
+    }
+    EXPECT_GE(reinterpret_cast<uintptr_t>(input), kTwoGiB);
+    EXPECT_GE(reinterpret_cast<uintptr_t>(probe), kTwoGiB);
 }
 
 // On 64-bit Windows a large-address-aware 32-bit process has 4 GiB of addresses, so memory
