@@ -6,8 +6,10 @@
 # outside this process tree changes. Elsewhere, and inside such a namespace, COMMAND runs as it
 # is. The emulator comes from the bootstrap's cache.
 set -euo pipefail
+# VORLANE_I386_OWN_NAMESPACE tells COMMAND that it runs in a namespace made for it alone, which
+# a program it leaves running (a Wine server) keeps after COMMAND ends.
 if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-  exec "$@"
+  exec env -u VORLANE_I386_OWN_NAMESPACE "$@"
 fi
 cache=${VORLANE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vorlane-setup}
 qemu=$cache/qemu/qemu-i386
@@ -20,7 +22,7 @@ fi
 magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
 mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 rule=":vorlane-i386:M::$magic:$mask:$qemu:F"
-exec unshare --user --map-root-user --mount --propagation private sh -c '
+VORLANE_I386_OWN_NAMESPACE=1 exec unshare --user --map-root-user --mount --propagation private sh -c '
   mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc &&
   printf %s "$0" > /proc/sys/fs/binfmt_misc/register &&
   exec "$@"' "$rule" "$@"

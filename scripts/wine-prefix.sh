@@ -60,6 +60,12 @@ if [ -n "$dpi" ]; then
   wineserver -k </dev/null >/dev/null 2>&1 || true
   wineserver -w </dev/null >/dev/null 2>&1 || true
 fi
+# A server started here in a namespace of i386.sh's own would not see what the tests mount
+# later: the tests start their own.
+if [ -n "${VORLANE_I386_OWN_NAMESPACE:-}" ]; then
+  wineserver -k </dev/null >/dev/null 2>&1 || true
+  exit 0
+fi
 # Warm it: a server that stays up, and Wine's helper processes started away from any pipe.
 # (-p fails harmlessly when the server already runs; its output must not hold a caller's pipe.)
 # A warm-up that hangs (seen once with Wine 10 on a heavily loaded machine) is ended and tried
