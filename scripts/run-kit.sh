@@ -8,7 +8,8 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 zip=$(cd "$(dirname "$1")" && pwd)/$(basename "$1") prefix=$2 arch=$3
 rm -rf "$prefix"
-bash "$here/wine-prefix.sh" "$prefix" "$arch"
+# The kit runs in this process's namespace, whoever made it: the prefix's server stays up here.
+env -u VORLANE_I386_OWN_NAMESPACE bash "$here/wine-prefix.sh" "$prefix" "$arch"
 export WINEPREFIX=$(cd "$prefix" && pwd)
 . "$here/wine-env.sh"
 mkdir "$WINEPREFIX/drive_c/kit"
