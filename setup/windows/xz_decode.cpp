@@ -1,5 +1,5 @@
 // Decoding the .xz payload into an open file: the compressed bytes are read in place, slice by
-// slice, and every decoded piece passes through one buffer on the stack.
+// slice, and every decoded piece passes through one buffer.
 #include "package.h"
 #include "report.h"
 
@@ -7,7 +7,11 @@
 #include <stdint.h>
 
 static constexpr DWORD SLICE_SIZE = 8192;
-static constexpr DWORD PIECE_SIZE = 8192;
+// Threads hand over whole decoded blocks, which this thread copies out and writes a piece at a
+// time while the next block waits for their memory: large pieces keep those calls few.
+static constexpr DWORD PIECE_SIZE = 1 << 20;
+// Off the stack; one decoding runs at a time in a process.
+static uint8_t g_piece[PIECE_SIZE];
 
 // Writes the whole piece: a write may succeed having taken only part of it (a file system that
 // fills up does that once before it fails), so the rest is written again until all of it is
@@ -69,17 +73,17 @@ static DWORD startDecoder(lzma_stream* stream, uint32_t threads, uint64_t thread
 static DWORD drainSlice(lzma_stream* stream, lzma_action action, HANDLE file, setup_Digest* digest,
                         bool* ended)
 {
-    uint8_t piece[PIECE_SIZE];
+    uint8_t* piece = g_piece;
     for (;;) {
         stream->next_out = piece;
-        stream->avail_out = sizeof piece;
+        stream->avail_out = PIECE_SIZE;
         lzma_ret ret = lzma_code(stream, action);
         if (ret != LZMA_OK && ret != LZMA_STREAM_END) {
             SETUP_RECORD(ERROR_WRITE_FAULT);
             return ERROR_WRITE_FAULT;
         }
         *ended = ret == LZMA_STREAM_END;
-        DWORD produced = static_cast<DWORD>(sizeof piece - stream->avail_out);
+        DWORD produced = static_cast<DWORD>(PIECE_SIZE - stream->avail_out);
         if (produced != 0) {
             if (digest != nullptr) {
                 setup_digestUpdate(digest, piece, produced);
